@@ -1,0 +1,13 @@
+#include "core/module_state.h"
+
+#include "adapter/adapter_location.h"
+#include "core/os_detect.h"
+#include "store/settings.h"
+#include "ui/key_record.h"
+
+void ResetModuleState() {
+    ResetSettingsRecords();
+    KeyRecord = KeyRecordType{};
+    DriverKeyPath[0] = '\0';
+    OsClass = OsUnknown;
+}

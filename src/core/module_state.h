@@ -1,0 +1,7 @@
+// The module's global state as it is right after the module is loaded.
+#pragma once
+
+// Clears every module-level record (settings, key record, adapter location,
+// Windows class), as a fresh load of the module would. For tests and tools
+// that run several independent runs in one process.
+void ResetModuleState();

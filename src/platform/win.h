@@ -1,0 +1,13 @@
+// The one header through which the applet reaches the operating system.
+// Windows builds see the real API; the host build sees our own declarations
+// of exactly the subset the applet uses.
+#pragma once
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#else
+#include "host/hostwin.h"
+#endif
