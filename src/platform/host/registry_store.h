@@ -1,0 +1,149 @@
+// The registry's in-memory store: keys, values and the handle table behind
+// the Reg* functions. Internal to the host layer (registry.cpp, the regedit
+// file reader and writer); nothing outside src/platform/host includes it.
+//
+// Layout, chosen to keep a large registry small and quick to load:
+//  - a Key is one allocation holding its name right behind the struct;
+//    children are kept in a vector sorted the way Windows enumerates them
+//    (ASCII letters upper-cased, then byte order);
+//  - all values of a key live in one packed block, in insertion order:
+//        [u16 name length][u32 type][u32 data size][name bytes][data bytes]
+//    Keys with many values get a hash index over that block on demand.
+//
+// Locking: every entry point takes Store::mutex(); the functions below
+// expect the caller to hold it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace hostwin::reg {
+
+constexpr size_t kMaxKeyNameLength = 255;      // one path component
+constexpr size_t kMaxDepth = 512;              // levels below a root key
+constexpr size_t kMaxValueNameLength = 16383;  // characters
+constexpr size_t kValueHeaderSize = 10;
+
+// Windows compares key and value names with letters upper-cased.
+inline unsigned char FoldChar(unsigned char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 'a' + 'A') : c;
+}
+// <0, 0, >0 like memcmp, in Windows enumeration order.
+int CompareNames(std::string_view a, std::string_view b);
+bool NamesEqual(std::string_view a, std::string_view b);
+
+struct ValueIndex;
+
+struct Key {
+    Key* parent = nullptr;
+    std::vector<Key*> children;   // sorted with CompareNames
+    unsigned char* values = nullptr;  // packed records, see above
+    uint32_t valueBytes = 0;
+    uint32_t valueCapacity = 0;
+    uint32_t valueCount = 0;
+    uint32_t handles = 0;          // open handles that refer to this key
+    ValueIndex* index = nullptr;   // only for keys with many values
+    uint16_t depth = 0;            // 0 for a root key
+    uint8_t nameLength = 0;
+    bool deleted = false;
+
+    std::string_view name() const { return {reinterpret_cast<const char*>(this + 1), nameLength}; }
+};
+
+// A value record inside a key's packed block, decoded.
+struct ValueRef {
+    std::string_view name;
+    uint32_t type = 0;
+    const unsigned char* data = nullptr;
+    uint32_t size = 0;
+    uint32_t offset = 0;  // of the record inside the block
+    uint32_t recordSize = 0;
+};
+
+// Walks a key's values in insertion order.
+class ValueCursor {
+public:
+    explicit ValueCursor(const Key* k) : key_(k) {}
+    bool next(ValueRef* out);
+
+private:
+    const Key* key_;
+    uint32_t offset_ = 0;
+};
+
+enum class Root : int { ClassesRoot, CurrentUser, LocalMachine, Users, CurrentConfig, Count };
+
+// Full name ("HKEY_LOCAL_MACHINE") and short name ("HKLM") of each root.
+const char* RootFullName(Root r);
+// Recognises a full root name, case-insensitively; short names too if asked.
+bool ParseRootName(std::string_view s, bool allowShort, Root* out);
+
+// Splits a subkey path ("a\\b\\c") into components. Empty components (a
+// trailing backslash, doubled backslashes) are skipped as Windows does; a
+// leading backslash is refused. Returns a Windows error code.
+long SplitPath(std::string_view path, std::vector<std::string_view>* parts);
+
+class Store;
+
+// Finds a key by its full name ("HKEY_LOCAL_MACHINE\\Software\\X"; short
+// root names such as HKLM are accepted too). On success *canonical gets the
+// name spelled as stored. Call with the store locked.
+Key* FindByFullName(Store& s, std::string_view fullName, std::string* canonical);
+
+class Store {
+public:
+    static Store& instance();
+    std::mutex& mutex() { return mutex_; }
+
+    Key* root(Root r) { return roots_[static_cast<int>(r)]; }
+
+    // Keys --------------------------------------------------------------
+    Key* findChild(const Key* parent, std::string_view name) const;
+    // Creates the child if missing; *created tells which. The caller checks
+    // name length and depth.
+    Key* childFor(Key* parent, std::string_view name, bool* created);
+    // Follows `parts` below `from`; nullptr if a component is missing.
+    Key* find(Key* from, const std::vector<std::string_view>& parts) const;
+    // Removes `k` and everything below it. Keys still referred to by a
+    // handle stay allocated, marked deleted, until their last handle closes.
+    void removeTree(Key* k);
+    // Empties every root and closes every handle.
+    void clear();
+
+    // Values ------------------------------------------------------------
+    bool findValue(Key* k, std::string_view name, ValueRef* out);
+    // Adds or replaces; false when the block would exceed 4 GiB.
+    bool setValue(Key* k, std::string_view name, uint32_t type, const void* data, uint32_t size);
+    bool deleteValue(Key* k, std::string_view name);
+    // Gives back the spare room of a key's value block (after a bulk load).
+    void compactValues(Key* k);
+
+    // Handles -----------------------------------------------------------
+    uintptr_t openHandle(Key* k);
+    Key* lookupHandle(uintptr_t h) const;
+    bool closeHandle(uintptr_t h);
+    size_t handleCount() const { return handles_.size(); }
+
+private:
+    Store();
+    ~Store() = delete;  // lives for the whole process
+    static Key* newKey(Key* parent, std::string_view name);
+    void freeKey(Key* k);
+    void destroyTree(Key* k);
+    void freeValues(Key* k);
+    void releaseKey(Key* k);
+    void dropIndex(Key* k);
+    ValueIndex* indexFor(Key* k);
+
+    std::mutex mutex_;
+    Key* roots_[static_cast<int>(Root::Count)];
+    std::unordered_map<uintptr_t, Key*> handles_;
+    uintptr_t nextHandle_ = 0x100;
+};
+
+}  // namespace hostwin::reg
