@@ -1,6 +1,8 @@
 #include "core/module_state.h"
 
+#include "adapter/adapter_info.h"
 #include "adapter/adapter_location.h"
+#include "adapter/driver_channel.h"
 #include "core/os_detect.h"
 #include "store/settings.h"
 #include "ui/key_record.h"
@@ -10,4 +12,6 @@ void ResetModuleState() {
     KeyRecord = KeyRecordType{};
     DriverKeyPath[0] = '\0';
     OsClass = OsUnknown;
+    AdapterInfo = AdapterInfoType{};
+    ResetDriverChannelState();
 }
