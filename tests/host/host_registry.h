@@ -81,3 +81,36 @@ inline std::string Bytes(std::initializer_list<int> b) {
     for (int c : b) s.push_back(static_cast<char>(c));
     return s;
 }
+
+// A readable listing of a subtree: one line per key, then one per value as
+//   name|type|hex bytes
+// ("@" for the default value). Empty if the key does not exist.
+inline std::string Dump(const std::string& root) {
+    std::vector<hostwin::RegistryKeyCopy> tree;
+    if (!hostwin::RegistryCopyTree(root, &tree)) return "";
+    std::string out;
+    static const char kHex[] = "0123456789abcdef";
+    for (const auto& k : tree) {
+        out += k.path + "\n";
+        for (const auto& v : k.values) {
+            out += "  " + (v.name.empty() ? std::string("@") : v.name) + "|" + std::to_string(v.type) + "|";
+            for (unsigned char c : v.data) {
+                out += kHex[c >> 4];
+                out += kHex[c & 15];
+            }
+            out += "\n";
+        }
+    }
+    return out;
+}
+
+// The UTF-16LE form, with byte-order mark, of 8-bit text (bytes taken as
+// code points), as regedit writes version 5 files.
+inline std::string Utf16(const std::string& text) {
+    std::string out = "\xFF\xFE";
+    for (unsigned char c : text) {
+        out.push_back(static_cast<char>(c));
+        out.push_back('\0');
+    }
+    return out;
+}

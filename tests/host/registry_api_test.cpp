@@ -2,6 +2,7 @@
 // applet relies on.
 #include <cstring>
 #include <map>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -55,6 +56,10 @@ struct OrderCase {
     std::vector<std::string> created;
     std::vector<std::string> listed;
 };
+
+void PrintTo(const OrderCase& c, std::ostream* os) {
+    for (const std::string& n : c.created) *os << '"' << n << "\" ";
+}
 
 class EnumerationOrder : public HostRegistryTest, public ::testing::WithParamInterface<OrderCase> {};
 
@@ -136,6 +141,10 @@ struct PathCase {
     LSTATUS open;  // after the create
 };
 
+void PrintTo(const PathCase& c, std::ostream* os) {
+    *os << '"' << c.path.substr(0, 24) << (c.path.size() > 24 ? "...\"" : "\"");
+}
+
 class SubkeyPaths : public HostRegistryTest, public ::testing::WithParamInterface<PathCase> {};
 
 TEST_P(SubkeyPaths, AreCheckedLikeWindows) {
@@ -185,6 +194,10 @@ struct QueryCase {
     std::string stored;
     DWORD buffer;  // what *lpcbData says
 };
+
+void PrintTo(const QueryCase& c, std::ostream* os) {
+    *os << c.stored.size() << " bytes into " << c.buffer;
+}
 
 class QueryBuffer : public HostRegistryTest, public ::testing::WithParamInterface<QueryCase> {};
 
@@ -236,6 +249,10 @@ struct StoredCase {
     DWORD type;
     std::string bytes;
 };
+
+void PrintTo(const StoredCase& c, std::ostream* os) {
+    *os << "type " << c.type << ", " << c.bytes.size() << " bytes";
+}
 
 class ValuesStoredAsGiven : public HostRegistryTest, public ::testing::WithParamInterface<StoredCase> {};
 

@@ -1,0 +1,413 @@
+// Reading regedit files into the registry: RegistryImport and
+// RegistryImportText.
+//
+// Both formats regedit writes are read: "REGEDIT4" (8-bit text) and
+// "Windows Registry Editor Version 5.00" (UTF-16LE with a byte-order mark).
+// UTF-16 text is first narrowed in place to 8 bits (code points below 256
+// become that byte, others '?'), so one parser serves both.
+//
+// The whole file is parsed twice over the same buffer: a first pass that
+// only checks it, then, if it is sound, a second that applies it. A bad file
+// thus leaves the registry exactly as it was, and no list of pending
+// operations has to be held in memory.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "hostctl.h"
+#include "hostwin.h"
+#include "registry_store.h"
+
+namespace hostwin {
+namespace {
+
+using reg::Key;
+using reg::Root;
+using reg::Store;
+
+constexpr std::string_view kHeader4 = "REGEDIT4";
+constexpr std::string_view kHeader5 = "Windows Registry Editor Version 5.00";
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
+    return s.size() >= prefix.size() && reg::NamesEqual(s.substr(0, prefix.size()), prefix);
+}
+
+std::string Snippet(std::string_view s) {
+    constexpr size_t kMax = 40;
+    std::string out(s.substr(0, kMax));
+    if (s.size() > kMax) out += "...";
+    return out;
+}
+
+// Narrows UTF-16LE (after its byte-order mark) to 8 bits in place; returns
+// the new length. Each code point becomes one byte: itself below 256, '?'
+// otherwise (a surrogate pair is one code point). An odd last byte is kept.
+size_t NarrowUtf16(unsigned char* p, size_t n) {
+    size_t out = 0, i = 0;
+    for (; i + 1 < n; i += 2) {
+        unsigned cu = p[i] | unsigned(p[i + 1]) << 8;
+        if (cu >= 0xD800 && cu < 0xDC00 && i + 3 < n) {
+            unsigned next = p[i + 2] | unsigned(p[i + 3]) << 8;
+            if (next >= 0xDC00 && next < 0xE000) i += 2;
+        }
+        p[out++] = cu < 256 ? static_cast<unsigned char>(cu) : '?';
+    }
+    if (i < n) p[out++] = p[i];
+    return out;
+}
+
+template <bool kApply>
+class Parser {
+public:
+    Parser(const char* text, size_t size, const std::string& name, bool utf16Strings, Store* store)
+        : p_(text), end_(text + size), name_(name), utf16Strings_(utf16Strings), store_(store) {}
+
+    // Parses everything after the header line (line 1).
+    bool run(std::string* error) {
+        error_ = error;
+        line_ = 1;
+        skipLine();
+        std::string_view line;
+        while (nextLine(&line)) {
+            if (line.empty() || line[0] == ';') continue;
+            bool ok;
+            if (line[0] == '[')
+                ok = section(line);
+            else if (line[0] == '"' || line[0] == '@')
+                ok = value(line);
+            else
+                ok = fail("unrecognised line \"" + Snippet(line) + "\"");
+            if (!ok) return false;
+        }
+        finishSection();
+        return true;
+    }
+
+private:
+    // ---- Lines --------------------------------------------------------------
+
+    void skipLine() {
+        const char* nl = static_cast<const char*>(std::memchr(p_, '\n', static_cast<size_t>(end_ - p_)));
+        p_ = nl ? nl + 1 : end_;
+    }
+
+    // The next line without its end, leading and trailing blanks.
+    bool nextLine(std::string_view* out) {
+        if (p_ >= end_) return false;
+        ++line_;
+        const char* start = p_;
+        const char* nl = static_cast<const char*>(std::memchr(p_, '\n', static_cast<size_t>(end_ - p_)));
+        const char* stop = nl ? nl : end_;
+        p_ = nl ? nl + 1 : end_;
+        while (stop > start && (stop[-1] == '\r' || IsBlank(stop[-1]))) --stop;
+        while (start < stop && IsBlank(*start)) ++start;
+        *out = std::string_view(start, static_cast<size_t>(stop - start));
+        return true;
+    }
+
+    bool fail(const std::string& what) {
+        if (error_) *error_ = name_ + ":" + std::to_string(line_) + ": " + what;
+        return false;
+    }
+
+    // ---- Sections -------------------------------------------------------------
+
+    bool section(std::string_view line) {
+        if (line.back() != ']' || line.size() < 2) return fail("bad section line \"" + Snippet(line) + "\"");
+        std::string_view path = line.substr(1, line.size() - 2);
+        bool remove = !path.empty() && path[0] == '-';
+        if (remove) path.remove_prefix(1);
+        size_t sep = path.find('\\');
+        std::string_view rootName = path.substr(0, sep);
+        Root root;
+        if (!reg::ParseRootName(rootName, false, &root))
+            return fail("unknown root key \"" + Snippet(rootName) + "\"");
+        std::string_view rest = sep == std::string_view::npos ? std::string_view() : path.substr(sep + 1);
+        if (reg::SplitPath(rest, &parts_) != ERROR_SUCCESS) {
+            // A leading backslash here is a doubled separator: skip it like
+            // the others; only an over-long name is an error.
+            while (!rest.empty() && rest[0] == '\\') rest.remove_prefix(1);
+            if (reg::SplitPath(rest, &parts_) != ERROR_SUCCESS)
+                return fail("key name longer than " + std::to_string(reg::kMaxKeyNameLength) + " characters");
+        }
+        if (parts_.size() > reg::kMaxDepth)
+            return fail("key path deeper than " + std::to_string(reg::kMaxDepth) + " levels");
+        if (remove && parts_.empty()) return fail("a root key cannot be deleted");
+        inSection_ = true;
+        if constexpr (kApply) {
+            finishSection();
+            Key* k = store_->root(root);
+            if (remove) {
+                k = store_->find(k, parts_);
+                if (k) store_->removeTree(k);
+                current_ = nullptr;  // values under a deleted key are ignored
+            } else {
+                bool created;
+                for (std::string_view part : parts_) k = store_->childFor(k, part, &created);
+                current_ = k;
+            }
+        }
+        return true;
+    }
+
+    void finishSection() {
+        if constexpr (kApply) {
+            if (current_) store_->compactValues(current_);
+            current_ = nullptr;
+        }
+    }
+
+    // ---- Values ---------------------------------------------------------------
+
+    // Reads a quoted string starting at s[*pos] (the opening quote) into out.
+    bool quoted(std::string_view s, size_t* pos, std::string* out) {
+        out->clear();
+        size_t i = *pos + 1;
+        while (true) {
+            // Copy the plain run in one go.
+            size_t j = i;
+            while (j < s.size() && s[j] != '"' && s[j] != '\\') ++j;
+            out->append(s.data() + i, j - i);
+            if (j >= s.size()) return fail("unterminated string");
+            if (s[j] == '"') {
+                *pos = j + 1;
+                return true;
+            }
+            if (j + 1 >= s.size()) return fail("unterminated string");
+            char e = s[j + 1];
+            switch (e) {
+            case '\\': out->push_back('\\'); break;
+            case '"': out->push_back('"'); break;
+            // Wine's regedit writes line breaks inside strings this way.
+            case 'n': out->push_back('\n'); break;
+            case 'r': out->push_back('\r'); break;
+            default: return fail(std::string("bad escape sequence \"\\") + e + "\"");
+            }
+            i = j + 2;
+        }
+    }
+
+    bool value(std::string_view line) {
+        if (!inSection_) return fail("value outside of any section");
+        size_t pos;
+        if (line[0] == '@') {
+            valueName_.clear();
+            pos = 1;
+        } else {
+            pos = 0;
+            if (!quoted(line, &pos, &valueName_)) return false;
+            if (valueName_.size() > reg::kMaxValueNameLength)
+                return fail("value name longer than " + std::to_string(reg::kMaxValueNameLength) + " characters");
+        }
+        while (pos < line.size() && IsBlank(line[pos])) ++pos;
+        if (pos >= line.size() || line[pos] != '=') return fail("expected '=' after the value name");
+        ++pos;
+        while (pos < line.size() && IsBlank(line[pos])) ++pos;
+        std::string_view rest = line.substr(pos);
+
+        uint32_t type;
+        if (rest == "-") {
+            if constexpr (kApply) {
+                if (current_) store_->deleteValue(current_, valueName_);
+            }
+            return true;
+        } else if (!rest.empty() && rest[0] == '"') {
+            size_t end = 0;
+            if (!quoted(rest, &end, &text_)) return false;
+            if (end != rest.size()) return fail("unexpected text after the string");
+            type = REG_SZ;
+            data_.assign(text_.begin(), text_.end());
+            data_.push_back(0);
+        } else if (StartsWithNoCase(rest, "dword:")) {
+            std::string_view digits = rest.substr(6);
+            if (digits.empty() || digits.size() > 8) return fail("bad dword value \"" + Snippet(rest) + "\"");
+            uint32_t d = 0;
+            for (char c : digits) {
+                int h = HexDigit(c);
+                if (h < 0) return fail("bad dword value \"" + Snippet(rest) + "\"");
+                d = d << 4 | static_cast<uint32_t>(h);
+            }
+            type = REG_DWORD;
+            data_.resize(4);
+            for (int i = 0; i < 4; ++i) data_[i] = static_cast<unsigned char>(d >> (8 * i));
+        } else if (StartsWithNoCase(rest, "hex:") || StartsWithNoCase(rest, "hex(")) {
+            size_t i = 3;
+            type = REG_BINARY;
+            if (rest[3] == '(') {
+                size_t close = rest.find(')');
+                std::string_view t = close == std::string_view::npos ? std::string_view() : rest.substr(4, close - 4);
+                if (t.empty() || t.size() > 8) return fail("bad value type in \"" + Snippet(rest) + "\"");
+                type = 0;
+                for (char c : t) {
+                    int h = HexDigit(c);
+                    if (h < 0) return fail("bad value type in \"" + Snippet(rest) + "\"");
+                    type = type << 4 | static_cast<uint32_t>(h);
+                }
+                i = close + 1;
+                if (i >= rest.size() || rest[i] != ':') return fail("expected ':' after \"" + Snippet(rest.substr(0, i)) + "\"");
+            }
+            if (!hexBytes(rest.substr(i + 1))) return false;
+            // Version 5 files hold the strings of these types as UTF-16; the
+            // applet reads them through the 8-bit functions.
+            if (utf16Strings_ && (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ))
+                data_.resize(NarrowUtf16(data_.data(), data_.size()));
+        } else {
+            return fail("unknown value data \"" + Snippet(rest) + "\"");
+        }
+        if constexpr (kApply) {
+            if (current_ && !store_->setValue(current_, valueName_, type, data_.data(), static_cast<uint32_t>(data_.size())))
+                return fail("value too large");
+        }
+        return true;
+    }
+
+    // Comma-separated bytes, possibly continued over several lines with a
+    // trailing backslash.
+    bool hexBytes(std::string_view s) {
+        data_.clear();
+        size_t i = 0;
+        bool expectByte = true;  // false right after a byte: a comma or the end must come
+        while (true) {
+            while (i < s.size() && IsBlank(s[i])) ++i;
+            if (i >= s.size()) return true;
+            if (s[i] == '\\' && i + 1 == s.size()) {
+                // Continued: the data goes on on the next line.
+                std::string_view next;
+                int at = line_;
+                if (!nextLine(&next) || next.empty()) {
+                    line_ = at;
+                    return fail("hex data continued past the end of the value");
+                }
+                s = next;
+                i = 0;
+                continue;
+            }
+            if (!expectByte) {
+                if (s[i] != ',') return fail("bad hex byte \"" + Snippet(s.substr(i)) + "\"");
+                ++i;
+                expectByte = true;
+                continue;
+            }
+            int hi = HexDigit(s[i]);
+            int lo = i + 1 < s.size() ? HexDigit(s[i + 1]) : -1;
+            size_t len = lo >= 0 ? 2 : 1;
+            if (hi < 0 || (i + len < s.size() && HexDigit(s[i + len]) >= 0))
+                return fail("bad hex byte \"" + Snippet(s.substr(i)) + "\"");
+            data_.push_back(static_cast<unsigned char>(lo >= 0 ? hi << 4 | lo : hi));
+            i += len;
+            expectByte = false;
+        }
+    }
+
+    const char* p_;
+    const char* end_;
+    const std::string& name_;
+    bool utf16Strings_;
+    Store* store_;
+    std::string* error_ = nullptr;
+    int line_ = 0;
+    bool inSection_ = false;
+    Key* current_ = nullptr;
+    std::vector<std::string_view> parts_;
+    std::string valueName_, text_;
+    std::vector<unsigned char> data_;
+};
+
+// Parses `text` (modified in place if it is UTF-16) and, if it is sound,
+// applies it to the registry.
+bool ImportBuffer(char* text, size_t size, const std::string& name, std::string* error) {
+    auto fail = [&](int line, const std::string& what) {
+        if (error) *error = name + ":" + std::to_string(line) + ": " + what;
+        return false;
+    };
+    unsigned char* u = reinterpret_cast<unsigned char*>(text);
+    if (size >= 2 && u[0] == 0xFF && u[1] == 0xFE) {
+        if (size % 2) return fail(1, "UTF-16 text with an odd number of bytes");
+        size = NarrowUtf16(u + 2, size - 2);
+        std::memmove(text, text + 2, size);
+    } else if (size >= 3 && u[0] == 0xEF && u[1] == 0xBB && u[2] == 0xBF) {
+        text += 3;
+        size -= 3;
+    }
+    const char* nl = static_cast<const char*>(std::memchr(text, '\n', size));
+    std::string_view header(text, nl ? static_cast<size_t>(nl - text) : size);
+    while (!header.empty() && (header.back() == '\r' || IsBlank(header.back()))) header.remove_suffix(1);
+    bool v5;
+    if (header == kHeader4)
+        v5 = false;
+    else if (header == kHeader5)
+        v5 = true;
+    else
+        return fail(1, "unknown header \"" + Snippet(header) + "\" (expected REGEDIT4 or " + std::string(kHeader5) +
+                           ")");
+
+    Store& s = Store::instance();
+    if (!Parser<false>(text, size, name, v5, &s).run(error)) return false;
+    std::lock_guard<std::mutex> lock(s.mutex());
+    return Parser<true>(text, size, name, v5, &s).run(error);
+}
+
+}  // namespace
+
+bool RegistryImportText(const std::string& text, const std::string& name, std::string* error) {
+    std::unique_ptr<char[]> copy(new char[text.size() + 1]);
+    std::memcpy(copy.get(), text.data(), text.size());
+    return ImportBuffer(copy.get(), text.size(), name, error);
+}
+
+bool RegistryImport(const std::string& path, std::string* error) {
+    auto fail = [&](const std::string& what) {
+        if (error) *error = path + ": " + what;
+        return false;
+    };
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return fail(std::string("cannot open: ") + std::strerror(errno));
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        int e = errno;
+        ::close(fd);
+        return fail(std::string("cannot stat: ") + std::strerror(e));
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return fail("not a regular file");
+    }
+    // Read once, parse in place.
+    size_t size = static_cast<size_t>(st.st_size);
+    std::unique_ptr<char[]> buf(new char[size + 1]);
+    size_t got = 0;
+    while (got < size) {
+        ssize_t n = ::read(fd, buf.get() + got, size - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            int e = n < 0 ? errno : 0;
+            ::close(fd);
+            return fail(e ? std::string("read failed: ") + std::strerror(e) : "file shrank while being read");
+        }
+        got += static_cast<size_t>(n);
+    }
+    ::close(fd);
+    return ImportBuffer(buf.get(), size, path, error);
+}
+
+}  // namespace hostwin
