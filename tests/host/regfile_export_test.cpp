@@ -1,5 +1,9 @@
 // Writing REGEDIT4 text: the exact layout regedit uses, and round trips of
 // every kind of value through export and import.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -167,7 +171,7 @@ void FillEveryKind() {
     RegCloseKey(h);
 }
 
-TEST_F(RegExport, EveryKindOfValueSurvivesExportAndImport) {
+TEST_F(RegExport, EveryKindOfValueSurvivesSavingAndLoading) {
     FillEveryKind();
     const std::string text = hostwin::RegistryExportText();
     const std::string dumpLm = Dump("HKEY_LOCAL_MACHINE");
@@ -180,6 +184,18 @@ TEST_F(RegExport, EveryKindOfValueSurvivesExportAndImport) {
     EXPECT_EQ(Dump("HKEY_LOCAL_MACHINE"), dumpLm);
     EXPECT_EQ(Dump("HKEY_CLASSES_ROOT"), dumpCr);
     EXPECT_EQ(hostwin::RegistryExportText(), text);
+
+    // And the same through a saved file.
+    char dir[] = "/tmp/regroundXXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string path = std::string(dir) + "/every.reg";
+    ASSERT_TRUE(hostwin::RegistrySave(path, &error)) << error;
+    hostwin::RegistryClear();
+    ASSERT_TRUE(hostwin::RegistryImport(path, &error)) << error;
+    std::remove(path.c_str());
+    rmdir(dir);
+    EXPECT_EQ(Dump("HKEY_LOCAL_MACHINE"), dumpLm);
+    EXPECT_EQ(Dump("HKEY_CLASSES_ROOT"), dumpCr);
 }
 
 TEST_F(RegExport, ImportMergesIntoWhatIsThere) {

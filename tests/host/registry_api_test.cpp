@@ -5,6 +5,7 @@
 #include <ostream>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "host_registry.h"
@@ -449,6 +450,41 @@ TEST_F(RegistryApi, EnumKeyNeedsRoomForTheTerminator) {
     n = sizeof buf;
     EXPECT_EQ(RegEnumKeyExA(h, 1, buf, &n, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
     RegCloseKey(h);
+}
+
+// The store serves one caller at a time: threads working on the same
+// parent key and the same value block must neither corrupt nor lose anything.
+TEST_F(RegistryApi, ThreadsSharingKeysLoseNothing) {
+    constexpr int kThreads = 4, kEach = 300;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([t] {
+            for (int i = 0; i < kEach; ++i) {
+                std::string name = "T" + std::to_string(t) + "_" + std::to_string(i);
+                HKEY h = nullptr;
+                if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, ("Shared\\" + name).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                    nullptr, &h, nullptr) != ERROR_SUCCESS)
+                    return;
+                RegCloseKey(h);
+                HKEY shared = nullptr;
+                if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Shared", 0, KEY_ALL_ACCESS, &shared) != ERROR_SUCCESS) return;
+                RegSetValueExA(shared, name.c_str(), 0, REG_BINARY, reinterpret_cast<const BYTE*>(name.data()),
+                               static_cast<DWORD>(name.size()));
+                RegCloseKey(shared);
+            }
+        });
+    }
+    for (auto& th : threads) th.join();
+    HKEY shared;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Shared", 0, KEY_READ, &shared), ERROR_SUCCESS);
+    EXPECT_EQ(Subkeys(shared).size(), static_cast<size_t>(kThreads * kEach));
+    for (int t = 0; t < kThreads; ++t) {
+        for (int i = 0; i < kEach; ++i) {
+            std::string name = "T" + std::to_string(t) + "_" + std::to_string(i);
+            ASSERT_EQ(GetRaw(shared, name.c_str()).data, name);
+        }
+    }
+    RegCloseKey(shared);
 }
 
 }  // namespace
