@@ -30,14 +30,13 @@ namespace {
 
 constexpr int kInstances = 1000;
 constexpr int kParams = 48;  // per instance; all but the last have an enum subkey
-constexpr const char* kClassPath =
-    "SYSTEM\\CurrentControlSet\\Control\\Class\\{4d36e972-e325-11ce-bfc1-08002be10318}";
+constexpr const char* kClassPath = "SYSTEM\\CurrentControlSet\\Control\\Class\\{4d36e972-e325-11ce-bfc1-08002be10318}";
 
 const char* const kParamNames[] = {
-    "RTSThreshold",  "FragThreshold",  "PowerSaveMode", "Channel",        "NetworkAddress", "TxPower",
-    "RoamTendency",  "BeaconInterval", "PreambleType",  "AuthMode",       "EncryptionType", "RateLimit",
-    "AdHocChannel",  "WirelessMode",   "CountryRegion", "ScanInterval",   "LinkTimeout",    "ShortSlotTime",
-    "BurstMode",     "Antenna",        "RxDiversity",   "QoSEnable",      "WakeOnLan",      "LedMode",
+    "RTSThreshold", "FragThreshold",  "PowerSaveMode", "Channel",      "NetworkAddress", "TxPower",
+    "RoamTendency", "BeaconInterval", "PreambleType",  "AuthMode",     "EncryptionType", "RateLimit",
+    "AdHocChannel", "WirelessMode",   "CountryRegion", "ScanInterval", "LinkTimeout",    "ShortSlotTime",
+    "BurstMode",    "Antenna",        "RxDiversity",   "QoSEnable",    "WakeOnLan",      "LedMode",
 };
 
 double Seconds(std::chrono::steady_clock::time_point since) {
@@ -255,8 +254,7 @@ int main(int argc, char** argv) {
     std::printf("save:            %.3f s\n", tSave);
     std::printf("clear:           %.3f s\n", tClear);
     std::printf("load:            %.3f s\n", tLoad);
-    std::printf("peak RSS:        %.1f MiB after building, %.1f MiB overall\n", peakAfterGen / 1024.0,
-                peak / 1024.0);
+    std::printf("peak RSS:        %.1f MiB after building, %.1f MiB overall\n", peakAfterGen / 1024.0, peak / 1024.0);
     std::printf("peak / file:     %.2f\n", (peak / 1024.0) / fileMb);
     bool ok = tSave < 1.0 && tLoad < 1.0 && (peak / 1024.0) < 3 * fileMb;
     std::printf("targets (save < 1 s, load < 1 s, peak < 3 x file): %s\n", ok ? "met" : "MISSED");

@@ -30,9 +30,9 @@ inline HKEY CreateKey(HKEY parent, const std::string& path, DWORD* disposition =
 }
 
 inline void SetRaw(HKEY h, const char* name, DWORD type, const std::string& bytes) {
-    ASSERT_EQ(RegSetValueExA(h, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
-                             static_cast<DWORD>(bytes.size())),
-              ERROR_SUCCESS)
+    ASSERT_EQ(
+        RegSetValueExA(h, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size())),
+        ERROR_SUCCESS)
         << "setting " << (name ? name : "(default)");
 }
 

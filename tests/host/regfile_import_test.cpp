@@ -1,10 +1,11 @@
 // Importing regedit files: both formats, merging, deletions, and bad files
 // that must leave the registry untouched.
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <ostream>
-#include <cstdlib>
-#include <unistd.h>
 #include <string>
 
 #include "host_registry.h"
@@ -82,16 +83,16 @@ INSTANTIATE_TEST_SUITE_P(
                             u"\"bin\"=hex:61,00,62,00\r\n\"dw\"=dword:00000001\r\n"),
                  "HKEY_LOCAL_MACHINE\\S\n  caf\xe9|1|3f3520fc00\n  exp|2|25412500\n  multi|7|61003f0000\n"
                  "  sz|1|3f6200\n  bin|3|61006200\n  dw|4|01000000\n"},
-        GoodCase{"version 5 header in an 8-bit file",
-                 kV5 + "[HKEY_LOCAL_MACHINE\\S]\r\n\"exp\"=hex(2):41,00,00,00\r\n",
+        GoodCase{"version 5 header in an 8-bit file", kV5 + "[HKEY_LOCAL_MACHINE\\S]\r\n\"exp\"=hex(2):41,00,00,00\r\n",
                  "HKEY_LOCAL_MACHINE\\S\n  exp|2|4100\n"}));
 
 TEST_F(HostRegistryTest, ImportAcceptsEveryRootAndRootLevelValues) {
     std::string error;
-    ASSERT_TRUE(hostwin::RegistryImportText("REGEDIT4\n[HKEY_CLASSES_ROOT\\a]\n[HKEY_CURRENT_USER\\b]\n"
-                                            "[HKEY_LOCAL_MACHINE]\n\"top\"=\"t\"\n[HKEY_USERS\\c]\n"
-                                            "[HKEY_CURRENT_CONFIG\\d]\n",
-                                            "roots.reg", &error))
+    ASSERT_TRUE(
+        hostwin::RegistryImportText("REGEDIT4\n[HKEY_CLASSES_ROOT\\a]\n[HKEY_CURRENT_USER\\b]\n"
+                                    "[HKEY_LOCAL_MACHINE]\n\"top\"=\"t\"\n[HKEY_USERS\\c]\n"
+                                    "[HKEY_CURRENT_CONFIG\\d]\n",
+                                    "roots.reg", &error))
         << error;
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "a"));
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "b"));
@@ -146,8 +147,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"unknown root", "[HKEY_LOCAL\\X]\n", kFirstBadLine, "unknown root key \"HKEY_LOCAL\""},
         BadCase{"short root names are not regedit's", "[HKLM\\X]\n", kFirstBadLine, "unknown root"},
         BadCase{"deleting a root", "[-HKEY_CURRENT_USER]\n", kFirstBadLine, "root key cannot be deleted"},
-        BadCase{"name over 255 characters", "[HKEY_LOCAL_MACHINE\\" + std::string(256, 'k') + "]\n",
-                kFirstBadLine, "longer than 255"},
+        BadCase{"name over 255 characters", "[HKEY_LOCAL_MACHINE\\" + std::string(256, 'k') + "]\n", kFirstBadLine,
+                "longer than 255"},
         BadCase{"path over 512 levels",
                 [] {
                     std::string s = "[HKEY_LOCAL_MACHINE";

@@ -80,15 +80,15 @@ TEST_P(EnumerationOrder, FollowsUpperCasedNames) {
     RegCloseKey(parent);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Names, EnumerationOrder,
-    ::testing::Values(OrderCase{{"beta", "Alpha", "GAMMA"}, {"Alpha", "beta", "GAMMA"}},
-                      // "_" is above "Z" once letters are upper-cased, below "a" byte-wise.
-                      OrderCase{{"_x", "Z", "a"}, {"a", "Z", "_x"}},
-                      OrderCase{{"10", "9", "1", "Adapter", "0000"}, {"0000", "1", "10", "9", "Adapter"}},
-                      OrderCase{{"a_", "ab0", "aB"}, {"aB", "ab0", "a_"}},
-                      OrderCase{{"~t", "[", "^", "zz", "ZY"}, {"ZY", "zz", "[", "^", "~t"}},
-                      OrderCase{{"Params", "params2", "PARAM"}, {"PARAM", "Params", "params2"}}));
+INSTANTIATE_TEST_SUITE_P(Names, EnumerationOrder,
+                         ::testing::Values(OrderCase{{"beta", "Alpha", "GAMMA"}, {"Alpha", "beta", "GAMMA"}},
+                                           // "_" is above "Z" once letters are upper-cased, below "a" byte-wise.
+                                           OrderCase{{"_x", "Z", "a"}, {"a", "Z", "_x"}},
+                                           OrderCase{{"10", "9", "1", "Adapter", "0000"},
+                                                     {"0000", "1", "10", "9", "Adapter"}},
+                                           OrderCase{{"a_", "ab0", "aB"}, {"aB", "ab0", "a_"}},
+                                           OrderCase{{"~t", "[", "^", "zz", "ZY"}, {"ZY", "zz", "[", "^", "~t"}},
+                                           OrderCase{{"Params", "params2", "PARAM"}, {"PARAM", "Params", "params2"}}));
 
 TEST_F(RegistryApi, CreateMakesTheWholePathAndOpenNeverCreates) {
     HKEY h;
@@ -151,8 +151,7 @@ class SubkeyPaths : public HostRegistryTest, public ::testing::WithParamInterfac
 TEST_P(SubkeyPaths, AreCheckedLikeWindows) {
     const PathCase& c = GetParam();
     HKEY h = nullptr;
-    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, c.path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h,
-                              nullptr),
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, c.path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr),
               c.create);
     if (h) RegCloseKey(h);
     HKEY o = nullptr;
@@ -163,12 +162,12 @@ TEST_P(SubkeyPaths, AreCheckedLikeWindows) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Names, SubkeyPaths,
-    ::testing::Values(PathCase{"\\Lead", ERROR_BAD_PATHNAME, ERROR_BAD_PATHNAME},
-                      PathCase{"Ok\\" + std::string(255, 'n'), ERROR_SUCCESS, ERROR_SUCCESS},
-                      PathCase{"Ok\\" + std::string(256, 'n'), ERROR_INVALID_PARAMETER, ERROR_INVALID_PARAMETER},
-                      PathCase{"Two\\\\Slashes", ERROR_SUCCESS, ERROR_SUCCESS}));
+INSTANTIATE_TEST_SUITE_P(Names, SubkeyPaths,
+                         ::testing::Values(PathCase{"\\Lead", ERROR_BAD_PATHNAME, ERROR_BAD_PATHNAME},
+                                           PathCase{"Ok\\" + std::string(255, 'n'), ERROR_SUCCESS, ERROR_SUCCESS},
+                                           PathCase{"Ok\\" + std::string(256, 'n'), ERROR_INVALID_PARAMETER,
+                                                    ERROR_INVALID_PARAMETER},
+                                           PathCase{"Two\\\\Slashes", ERROR_SUCCESS, ERROR_SUCCESS}));
 
 TEST_F(RegistryApi, TreeIsAtMost512LevelsDeep) {
     std::string path = "d";
@@ -272,8 +271,8 @@ INSTANTIATE_TEST_SUITE_P(Types, ValuesStoredAsGiven,
                                            StoredCase{REG_SZ, std::string("two\0zeros\0\0", 11)},
                                            StoredCase{REG_EXPAND_SZ, std::string("%SystemRoot%", 12)},
                                            StoredCase{REG_MULTI_SZ, std::string("a\0bc\0\0", 6)},
-                                           StoredCase{REG_DWORD, Bytes({0x2a, 0, 0})},
-                                           StoredCase{REG_BINARY, ""}, StoredCase{0x12345u, "odd type"}));
+                                           StoredCase{REG_DWORD, Bytes({0x2a, 0, 0})}, StoredCase{REG_BINARY, ""},
+                                           StoredCase{0x12345u, "odd type"}));
 
 TEST_F(RegistryApi, SetValueRejectsDataPointerMissingForNonzeroSize) {
     HKEY h = CreateKey(HKEY_LOCAL_MACHINE, "V");
@@ -412,8 +411,7 @@ TEST_F(RegistryApi, HandlesAreValidatedNotTrusted) {
     EXPECT_EQ(RegCloseKey(bogus), ERROR_INVALID_HANDLE);
     HKEY h;
     EXPECT_EQ(RegOpenKeyExA(bogus, "x", 0, KEY_READ, &h), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(RegOpenKeyExA(reinterpret_cast<HKEY>(uintptr_t{0x80000004}), "x", 0, KEY_READ, &h),
-              ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegOpenKeyExA(reinterpret_cast<HKEY>(uintptr_t{0x80000004}), "x", 0, KEY_READ, &h), ERROR_INVALID_HANDLE);
 
     h = CreateKey(HKEY_USERS, "Gone");
     EXPECT_EQ(hostwin::RegistryOpenHandleCount(), 1u);

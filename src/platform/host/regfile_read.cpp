@@ -140,8 +140,7 @@ private:
         size_t sep = path.find('\\');
         std::string_view rootName = path.substr(0, sep);
         Root root;
-        if (!reg::ParseRootName(rootName, false, &root))
-            return fail("unknown root key \"" + Snippet(rootName) + "\"");
+        if (!reg::ParseRootName(rootName, false, &root)) return fail("unknown root key \"" + Snippet(rootName) + "\"");
         std::string_view rest = sep == std::string_view::npos ? std::string_view() : path.substr(sep + 1);
         if (reg::SplitPath(rest, &parts_) != ERROR_SUCCESS) {
             // A leading backslash here is a doubled separator: skip it like
@@ -196,12 +195,21 @@ private:
             if (j + 1 >= s.size()) return fail("unterminated string");
             char e = s[j + 1];
             switch (e) {
-            case '\\': out->push_back('\\'); break;
-            case '"': out->push_back('"'); break;
-            // Wine's regedit writes line breaks inside strings this way.
-            case 'n': out->push_back('\n'); break;
-            case 'r': out->push_back('\r'); break;
-            default: return fail(std::string("bad escape sequence \"\\") + e + "\"");
+                case '\\':
+                    out->push_back('\\');
+                    break;
+                case '"':
+                    out->push_back('"');
+                    break;
+                // Wine's regedit writes line breaks inside strings this way.
+                case 'n':
+                    out->push_back('\n');
+                    break;
+                case 'r':
+                    out->push_back('\r');
+                    break;
+                default:
+                    return fail(std::string("bad escape sequence \"\\") + e + "\"");
             }
             i = j + 2;
         }
@@ -264,7 +272,8 @@ private:
                     type = type << 4 | static_cast<uint32_t>(h);
                 }
                 i = close + 1;
-                if (i >= rest.size() || rest[i] != ':') return fail("expected ':' after \"" + Snippet(rest.substr(0, i)) + "\"");
+                if (i >= rest.size() || rest[i] != ':')
+                    return fail("expected ':' after \"" + Snippet(rest.substr(0, i)) + "\"");
             }
             if (!hexBytes(rest.substr(i + 1))) return false;
             // Version 5 files hold the strings of these types as UTF-16; the
@@ -275,7 +284,8 @@ private:
             return fail("unknown value data \"" + Snippet(rest) + "\"");
         }
         if constexpr (kApply) {
-            if (current_ && !store_->setValue(current_, valueName_, type, data_.data(), static_cast<uint32_t>(data_.size())))
+            if (current_ &&
+                !store_->setValue(current_, valueName_, type, data_.data(), static_cast<uint32_t>(data_.size())))
                 return fail("value too large");
         }
         return true;
@@ -358,8 +368,8 @@ bool ImportBuffer(char* text, size_t size, const std::string& name, std::string*
     else if (header == kHeader5)
         v5 = true;
     else
-        return fail(1, "unknown header \"" + Snippet(header) + "\" (expected REGEDIT4 or " + std::string(kHeader5) +
-                           ")");
+        return fail(1,
+                    "unknown header \"" + Snippet(header) + "\" (expected REGEDIT4 or " + std::string(kHeader5) + ")");
 
     Store& s = Store::instance();
     if (!Parser<false>(text, size, name, v5, &s).run(error)) return false;

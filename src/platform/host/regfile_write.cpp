@@ -118,8 +118,8 @@ private:
         if (PlainString(v)) {
             quoted(v.data, v.size - 1);
         } else if (v.type == REG_DWORD && v.size == 4) {
-            uint32_t d = uint32_t(v.data[0]) | uint32_t(v.data[1]) << 8 | uint32_t(v.data[2]) << 16 |
-                         uint32_t(v.data[3]) << 24;
+            uint32_t d =
+                uint32_t(v.data[0]) | uint32_t(v.data[1]) << 8 | uint32_t(v.data[2]) << 16 | uint32_t(v.data[3]) << 24;
             char tmp[16] = "dword:";
             for (int i = 0; i < 8; ++i) tmp[6 + i] = kHexDigits[(d >> (28 - 4 * i)) & 0xf];
             buf_.append(tmp, 14);

@@ -1,7 +1,9 @@
 // The Reg* functions of the host layer, on top of the in-memory store.
-// Behaviour follows the Win32 documentation; where it is silent, what a
-// Windows program observes (error codes, handles returned for empty subkey
-// names) was checked by running a test program.
+// Behaviour follows the Win32 documentation; where it is silent (error
+// codes for bad arguments, the handle returned for an empty subkey name of a
+// root) it follows what a test program observed under Wine.
+#include "registry.h"
+
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -9,7 +11,6 @@
 
 #include "hostctl.h"
 #include "hostwin.h"
-#include "registry.h"
 #include "registry_store.h"
 
 using hostwin::reg::Key;
@@ -24,12 +25,23 @@ constexpr LSTATUS kErrorNoAccess = 998;
 
 bool PredefinedRoot(HKEY h, Root* out) {
     switch (reinterpret_cast<uintptr_t>(h)) {
-    case 0x80000000u: *out = Root::ClassesRoot; return true;
-    case 0x80000001u: *out = Root::CurrentUser; return true;
-    case 0x80000002u: *out = Root::LocalMachine; return true;
-    case 0x80000003u: *out = Root::Users; return true;
-    case 0x80000005u: *out = Root::CurrentConfig; return true;
-    default: return false;
+        case 0x80000000u:
+            *out = Root::ClassesRoot;
+            return true;
+        case 0x80000001u:
+            *out = Root::CurrentUser;
+            return true;
+        case 0x80000002u:
+            *out = Root::LocalMachine;
+            return true;
+        case 0x80000003u:
+            *out = Root::Users;
+            return true;
+        case 0x80000005u:
+            *out = Root::CurrentConfig;
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -65,8 +77,8 @@ std::string_view ValueName(LPCSTR name) {
 
 }  // namespace
 
-LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, REGSAM,
-                               const LPSECURITY_ATTRIBUTES, PHKEY phkResult, LPDWORD lpdwDisposition) {
+LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, REGSAM, const LPSECURITY_ATTRIBUTES,
+                               PHKEY phkResult, LPDWORD lpdwDisposition) {
     if (!phkResult) return ERROR_INVALID_PARAMETER;
     *phkResult = nullptr;
     Store& s = Store::instance();
@@ -154,8 +166,7 @@ LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserve
     return ERROR_SUCCESS;
 }
 
-LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const BYTE* lpData,
-                              DWORD cbData) {
+LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const BYTE* lpData, DWORD cbData) {
     if (!lpData && cbData) return kErrorNoAccess;
     std::string_view name = ValueName(lpValueName);
     if (name.size() > hostwin::reg::kMaxValueNameLength) return ERROR_INVALID_PARAMETER;
@@ -248,8 +259,8 @@ void CopyTree(const Key* k, std::string& path, std::vector<RegistryKeyCopy>* out
     reg::ValueCursor c(k);
     ValueRef v;
     while (c.next(&v))
-        copy.values.push_back({std::string(v.name), v.type,
-                               std::string(reinterpret_cast<const char*>(v.data), v.size)});
+        copy.values.push_back(
+            {std::string(v.name), v.type, std::string(reinterpret_cast<const char*>(v.data), v.size)});
     out->push_back(std::move(copy));
     for (const Key* child : k->children) {
         size_t len = path.size();

@@ -18,7 +18,7 @@ struct RegistryValueCopy {
 };
 
 struct RegistryKeyCopy {
-    std::string path;  // full name, e.g. "HKEY_LOCAL_MACHINE\\Software\\X"
+    std::string path;                       // full name, e.g. "HKEY_LOCAL_MACHINE\\Software\\X"
     std::vector<RegistryValueCopy> values;  // insertion order
 };
 

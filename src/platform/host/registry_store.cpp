@@ -361,7 +361,7 @@ struct RootNames {
     const char* brief;
 };
 constexpr RootNames kRootNames[] = {
-    {"HKEY_CLASSES_ROOT", "HKCR"}, {"HKEY_CURRENT_USER", "HKCU"},  {"HKEY_LOCAL_MACHINE", "HKLM"},
+    {"HKEY_CLASSES_ROOT", "HKCR"}, {"HKEY_CURRENT_USER", "HKCU"},   {"HKEY_LOCAL_MACHINE", "HKLM"},
     {"HKEY_USERS", "HKU"},         {"HKEY_CURRENT_CONFIG", "HKCC"},
 };
 }  // namespace

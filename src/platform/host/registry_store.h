@@ -41,14 +41,14 @@ struct ValueIndex;
 
 struct Key {
     Key* parent = nullptr;
-    std::vector<Key*> children;   // sorted with CompareNames
+    std::vector<Key*> children;       // sorted with CompareNames
     unsigned char* values = nullptr;  // packed records, see above
     uint32_t valueBytes = 0;
     uint32_t valueCapacity = 0;
     uint32_t valueCount = 0;
-    uint32_t handles = 0;          // open handles that refer to this key
-    ValueIndex* index = nullptr;   // only for keys with many values
-    uint16_t depth = 0;            // 0 for a root key
+    uint32_t handles = 0;         // open handles that refer to this key
+    ValueIndex* index = nullptr;  // only for keys with many values
+    uint16_t depth = 0;           // 0 for a root key
     uint8_t nameLength = 0;
     bool deleted = false;
 
