@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "hostctl.h"
+#include "hostctl_devices.h"
 #include "hostwin.h"
 
 namespace {
@@ -57,6 +58,7 @@ void ResetSystem() {
     g_computer_name.clear();
     g_computer_name_set = false;
     RegistryClear();
+    ResetDevices();
 }
 
 }  // namespace hostwin
