@@ -54,3 +54,4 @@ std::string RegistryExportText(const std::string& root = "");
 size_t RegistryOpenHandleCount();
 
 }  // namespace hostwin
+#include "hostctl_devices.h"
