@@ -78,7 +78,8 @@ int WriteLiveSettings() {
     // The encoded key text without its terminator; a text of another length
     // is sent as far as it goes, zero-filled.
     uint16_t keys[kEncryptionRecordWords + 1] = {kEncryptionRecordWords, RecordEncryption};
-    std::strncpy(reinterpret_cast<char*>(&keys[2]), p.Encryption, kEncodedKeyTextLength);
+    const size_t key_length = strnlen(p.Encryption, kEncodedKeyTextLength);
+    std::memcpy(&keys[2], p.Encryption, key_length);
     PutRecord(keys);
 
     PutWord(RecordBaseStation, p.APMode == 1 ? 1 : 0);
