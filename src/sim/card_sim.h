@@ -26,8 +26,8 @@ enum : uint16_t {
 enum : uint16_t {
     StatusOk = 0,
     StatusBusy = 68,
-    StatusDisconnect = 69,   // what the applet puts into a disconnect request
-    StatusNotConnected = 70, // a request with a connection id the card does not know
+    StatusDisconnect = 69,    // what the applet puts into a disconnect request
+    StatusNotConnected = 70,  // a request with a connection id the card does not know
     StatusUnknownRecord = 71,
     StatusBadLength = 72,
     StatusBadCommand = 73,
@@ -36,8 +36,8 @@ enum : uint16_t {
 
 // Record types the card knows.
 enum : uint16_t {
-    RecIdentity = 0x0826,     // variant, major, minor in value words 1 to 3
-    RecRange = 0x0827,        // platform, lowest, highest level in value words 2 to 4
+    RecIdentity = 0x0826,  // variant, major, minor in value words 1 to 3
+    RecRange = 0x0827,     // platform, lowest, highest level in value words 2 to 4
     RecOwnChannel = 0xFC03,
     RecPortType = 0xFC00,
     RecSystemScale = 0xFC06,
@@ -52,6 +52,26 @@ enum : uint16_t {
     RecDriverEnable = 0x0902,
 };
 constexpr uint16_t kControlActivate = 128;  // makes the received settings active
+
+// The bits of CardSettings::records, one per settings record.
+enum : uint32_t {
+    RecordBitOwnChannel = 1u << 0,
+    RecordBitPortType = 1u << 1,
+    RecordBitSystemScale = 1u << 2,
+    RecordBitRtsThreshold = 1u << 3,
+    RecordBitPmEnabled = 1u << 4,
+    RecordBitMicroWaveRobustness = 1u << 5,
+    RecordBitCreateIbss = 1u << 6,
+    RecordBitDesiredSsid = 1u << 7,
+    RecordBitOwnSsid = 1u << 8,
+    RecordBitEncryption = 1u << 9,
+    RecordBitBaseStation = 1u << 10,
+    RecordBitDriverEnable = 1u << 11,
+    RecordBitsAll = (1u << 12) - 1,
+};
+
+// What an over-long answer carries behind the record's own words.
+constexpr uint16_t kLongFillWord = 0x4C4C;
 
 struct NameValue {
     uint16_t count;     // characters as the applet sent them
@@ -69,10 +89,10 @@ struct CardSettings {
     uint16_t create_ibss;
     NameValue desired_ssid;
     NameValue own_ssid;
-    char encryption[103];  // the encoded key text as received, terminated
-    uint16_t base_station; // record 0x0901
+    char encryption[103];   // the encoded key text as received, terminated
+    uint16_t base_station;  // record 0x0901
     uint16_t driver_enable;
-    uint32_t records;      // bit i set: the i-th record of the order above was received
+    uint32_t records;  // bit i set: the i-th record of the order above was received
 };
 
 // Fault injection. All zero: a healthy card.
@@ -106,8 +126,8 @@ struct Identity {
 constexpr uint32_t kLoggedValueBytes = 116;
 struct LoggedRequest {
     uint32_t ioctl_code;
-    uint32_t oid;             // the 4 input bytes as a number (0 when fewer were given)
-    uint32_t out_size;        // the output size the applet gave
+    uint32_t oid;       // the 4 input bytes as a number (0 when fewer were given)
+    uint32_t out_size;  // the output size the applet gave
     uint8_t block[kBlockHeaderSize + kLoggedValueBytes];
 };
 constexpr uint32_t kLogSize = 40;
@@ -115,15 +135,15 @@ constexpr uint32_t kLogSize = 40;
 struct CardState {
     Identity identity;
     Faults faults;
-    CardSettings received;    // what the put records delivered
-    CardSettings active;      // what control code 128 made active
-    uint32_t connection_id;   // current connection, 0: none
-    uint32_t last_connection_id;
-    uint32_t device_calls;    // every call that reached the device
-    uint32_t connects;
-    uint32_t disconnects;
-    uint32_t activations;     // control code 128 requests
-    uint32_t log_count;       // requests logged (the log keeps the first kLogSize)
+    CardSettings received;        // what the put records delivered
+    CardSettings active;          // what control code 128 made active
+    uint32_t connection_id;       // current connection, 0: none
+    uint32_t last_connection_id;  // the last id given out; ids count from 1 after Reset
+    uint32_t device_calls;        // every call that reached the device
+    uint32_t connects;            // every connect request, busy and refused ones included
+    uint32_t disconnects;         // disconnects that ended the current connection
+    uint32_t activations;         // control code 128 requests
+    uint32_t log_count;           // requests logged (the log keeps the first kLogSize)
     LoggedRequest log[kLogSize];
 };
 
