@@ -155,6 +155,34 @@ TEST_F(LiveSettingsTest, ARefusedRecordDoesNotStopTheRest) {
     EXPECT_EQ(state.active.records, 0xFFFu & ~(1u << 2));
 }
 
+TEST_F(LiveSettingsTest, ADeviceCallThatFailsHalfwayThrough) {
+    // Calls: 1 connect, 2 range, 3 to 14 the twelve puts, 15 control, 16
+    // disconnect. Whichever fails, the rest are still made and the channel
+    // ends closed.
+    struct Case {
+        uint32_t failing_call;
+        uint32_t records;  // what the card took
+        uint32_t activations;
+    } cases[] = {
+        {6, cardsim::RecordBitsAll & ~cardsim::RecordBitRtsThreshold, 1},
+        {12, cardsim::RecordBitsAll & ~cardsim::RecordBitEncryption, 1},
+        {15, cardsim::RecordBitsAll, 0},
+        {16, cardsim::RecordBitsAll, 1},
+    };
+    for (const Case& c : cases) {
+        card.Reset();
+        PresentCard(OsWinXP);
+        cardsim::Faults faults = {};
+        faults.fail_call_number = c.failing_call;
+        card.SetFaults(faults);
+        WriteLiveSettings();
+        const cardsim::CardState state = card.State();
+        EXPECT_EQ(state.device_calls, 16u) << c.failing_call << ": " << DescribeRequests(state);
+        EXPECT_EQ(state.received.records, c.records) << c.failing_call;
+        EXPECT_EQ(state.activations, c.activations) << c.failing_call;
+    }
+}
+
 TEST_F(LiveSettingsTest, ADriverOfAnotherVersionInRangeStillReceivesTheSettings) {
     card.SetIdentity({48, 1, 99, 1, 6, 40});
     WriteLiveSettings();
