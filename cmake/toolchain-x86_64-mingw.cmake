@@ -1,13 +1,4 @@
-# Cross build for x86_64 Windows with mingw-w64 (posix thread model, everything
-# linked statically so the programs need no mingw DLLs at run time).
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(SNKES_MINGW_TRIPLE x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${SNKES_MINGW_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${SNKES_MINGW_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER ${SNKES_MINGW_TRIPLE}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${SNKES_MINGW_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# 64-bit Windows; its test programs run under wine64.
+set(SNKES_MINGW_ARCH x86_64)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-toolchain.cmake)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run)

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/fixed_text.h"
 #include "core/os_detect.h"
 #include "platform/win.h"
 #include "store/registry_access.h"
@@ -54,12 +55,6 @@ const DevicePlaces* PlacesFor(uint32_t os_class) {
     }
 }
 
-// snprintf that reports whether the whole text fit.
-template <size_t N, typename... Args>
-bool Format(char (&buffer)[N], const char* format, Args... args) {
-    const int n = std::snprintf(buffer, N, format, args...);
-    return n >= 0 && static_cast<size_t>(n) < N;
-}
 
 // Reads the instance's pointer to its driver key and builds DriverKeyPath
 // from it. A value that is missing, or a path that would not fit, is a miss
@@ -69,11 +64,11 @@ bool DriverKeyFromInstance(const DevicePlaces& places, const char* instance_key)
     if (places.drvinst_number) {
         uint32_t drvinst = 0;
         if (!ReadNumberValue(HKEY_LOCAL_MACHINE, instance_key, "DrvInst", &drvinst)) return false;
-        if (!Format(path, kNetClassFormat, places.class_root, static_cast<unsigned long>(drvinst))) return false;
+        if (!FormatText(path, kNetClassFormat, places.class_root, static_cast<unsigned long>(drvinst))) return false;
     } else {
         char driver[kDriverValueSize];
         if (!ReadTextValue(HKEY_LOCAL_MACHINE, instance_key, "Driver", driver)) return false;
-        if (!Format(path, "%s\\%s", places.class_root, driver)) return false;
+        if (!FormatText(path, "%s\\%s", places.class_root, driver)) return false;
     }
     std::memcpy(DriverKeyPath, path, sizeof path);
     return true;
@@ -82,14 +77,14 @@ bool DriverKeyFromInstance(const DevicePlaces& places, const char* instance_key)
 // The first instance of the card as a USB device, if it leads to a driver key.
 bool FindUsbDriverKey(const DevicePlaces& places, const char* identity) {
     char path[kWorkPathSize];
-    if (!Format(path, "%s\\USB\\%s", places.enum_root, identity)) return false;
+    if (!FormatText(path, "%s\\USB\\%s", places.enum_root, identity)) return false;
     HKEY device = nullptr;
     if (RegOpenKeyA(HKEY_LOCAL_MACHINE, path, &device) != ERROR_SUCCESS) return false;
     char instance[256];
     bool found = false;
     if (RegEnumKeyA(device, 0, instance, sizeof instance) == ERROR_SUCCESS) {
         char instance_key[kWorkPathSize];
-        found = Format(instance_key, "%s\\%s", path, instance) && DriverKeyFromInstance(places, instance_key);
+        found = FormatText(instance_key, "%s\\%s", path, instance) && DriverKeyFromInstance(places, instance_key);
     }
     RegCloseKey(device);
     return found;
@@ -107,7 +102,7 @@ bool DescriptionIs(const char* accepted, const char* also_accepted = nullptr) {
 
 int FindDriverKey(const char* identity) {
     if (OsClass == OsNT4) {
-        Format(DriverKeyPath, kNt4ParametersFormat, kServicesRoot, OemCode);
+        FormatText(DriverKeyPath, kNt4ParametersFormat, kServicesRoot, OemCode);
         return 1;
     }
     const DevicePlaces* places = PlacesFor(OsClass);
@@ -117,7 +112,7 @@ int FindDriverKey(const char* identity) {
     }
     if (FindUsbDriverKey(*places, identity)) return 1;
     char pccard[kWorkPathSize];
-    if (!Format(pccard, "%s\\PCMCIA\\%s\\%s", places->enum_root, identity, places->pccard_instance)) return 0;
+    if (!FormatText(pccard, "%s\\PCMCIA\\%s\\%s", places->enum_root, identity, places->pccard_instance)) return 0;
     return DriverKeyFromInstance(*places, pccard) ? 1 : 0;
 }
 

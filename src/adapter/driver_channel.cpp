@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "adapter/adapter_location.h"
+#include "core/fixed_text.h"
 #include "core/os_detect.h"
 #include "store/registry_access.h"
 
@@ -36,11 +37,6 @@ constexpr uint32_t kPlatformWin98 = 48;
 constexpr uint32_t kPlatformNt4 = 52;
 constexpr uint32_t kPlatformInstance = 48;
 
-template <size_t N, typename... Args>
-bool Format(char (&buffer)[N], const char* format, Args... args) {
-    const int n = std::snprintf(buffer, N, format, args...);
-    return n >= 0 && static_cast<size_t>(n) < N;
-}
 
 BOOL Control(HANDLE device, TunnelBlock* block, DWORD* returned) {
     return DeviceIoControl(device, kIoctlNdisQueryGlobalStats, g_oid_bytes, sizeof g_oid_bytes, block,
@@ -76,7 +72,7 @@ HANDLE OpenInstanceDevice() {
         return INVALID_HANDLE_VALUE;
     }
     // An instance id too long for the device path counts as absent.
-    if (!Format(ChannelDevicePath, "\\\\.\\%s", ChannelDeviceName)) return INVALID_HANDLE_VALUE;
+    if (!FormatText(ChannelDevicePath, "\\\\.\\%s", ChannelDeviceName)) return INVALID_HANDLE_VALUE;
     HANDLE device = OpenDevicePath();
     if (device == INVALID_HANDLE_VALUE) return INVALID_HANDLE_VALUE;
     if (!Probe(device)) {
@@ -89,8 +85,8 @@ HANDLE OpenInstanceDevice() {
 HANDLE OpenNt4Device(const char* oem_code, uint32_t* name_defined) {
     *name_defined = 0;
     for (char digit = '1'; digit <= '9'; ++digit) {
-        if (!Format(ChannelDeviceName, "SL%s52%c", oem_code, digit) ||
-            !Format(ChannelDevicePath, "\\\\.\\%s", ChannelDeviceName)) {
+        if (!FormatText(ChannelDeviceName, "SL%s52%c", oem_code, digit) ||
+            !FormatText(ChannelDevicePath, "\\\\.\\%s", ChannelDeviceName)) {
             return INVALID_HANDLE_VALUE;
         }
         uint32_t defined = 0;
@@ -98,7 +94,7 @@ HANDLE OpenNt4Device(const char* oem_code, uint32_t* name_defined) {
             // Only a name that is merely absent is defined; any other failure
             // ends the search.
             if (GetLastError() != ERROR_FILE_NOT_FOUND) return INVALID_HANDLE_VALUE;
-            if (!Format(ChannelDosTarget, "\\Device\\%s", ChannelDeviceName)) return INVALID_HANDLE_VALUE;
+            if (!FormatText(ChannelDosTarget, "\\Device\\%s", ChannelDeviceName)) return INVALID_HANDLE_VALUE;
             if (!DefineDosDeviceA(kDefineRaw, ChannelDeviceName, ChannelDosTarget)) return INVALID_HANDLE_VALUE;
             if (QueryDosDeviceA(ChannelDeviceName, ChannelDosQuery, sizeof ChannelDosQuery) == 0) {
                 // The definition just made does not outlive the failed search.
@@ -123,7 +119,7 @@ HANDLE OpenNt4Device(const char* oem_code, uint32_t* name_defined) {
 }
 
 HANDLE OpenVxdDevice() {
-    if (!Format(ChannelDevicePath, "\\\\.\\%s", ChannelVxdName)) return INVALID_HANDLE_VALUE;
+    if (!FormatText(ChannelDevicePath, "\\\\.\\%s", ChannelVxdName)) return INVALID_HANDLE_VALUE;
     HANDLE device = OpenDevicePath();
     if (device == INVALID_HANDLE_VALUE) {
         // The family's own VxD is missing: try the common one, whose digits
@@ -151,11 +147,11 @@ int OpenDriverChannel(const char* oem_code) {
         uint32_t platform = 0;
         switch (OsClass) {
             case OsWin95:
-                if (Format(ChannelVxdName, "SU%s41.VXD", oem_code)) device = OpenVxdDevice();
+                if (FormatText(ChannelVxdName, "SU%s41.VXD", oem_code)) device = OpenVxdDevice();
                 platform = kPlatformWin95;
                 break;
             case OsWin98:
-                if (Format(ChannelVxdName, "SU%s48.VXD", oem_code)) device = OpenVxdDevice();
+                if (FormatText(ChannelVxdName, "SU%s48.VXD", oem_code)) device = OpenVxdDevice();
                 platform = kPlatformWin98;
                 break;
             case OsNT4:

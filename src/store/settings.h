@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/fixed_text.h"
+
 // Every settings text lives in a buffer of this size (255 characters and the
 // terminator at most).
 constexpr size_t kSettingsTextSize = 256;
@@ -86,11 +88,3 @@ void ResetProfileDefaults();
 
 // Both records as they are when the module has just been loaded.
 void ResetSettingsRecords();
-
-// Copies a text into a fixed buffer, truncating to fit; always terminates.
-template <size_t N>
-void CopyText(char (&dest)[N], const char* src) {
-    size_t i = 0;
-    for (; i + 1 < N && src[i] != '\0'; ++i) dest[i] = src[i];
-    dest[i] = '\0';
-}
