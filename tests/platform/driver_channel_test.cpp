@@ -101,6 +101,30 @@ TEST_F(DriverChannelTest, NoOpenerForTheClassMeansNoDeviceCall) {
     EXPECT_EQ(card.State().device_calls, 0u);
 }
 
+TEST_F(DriverChannelTest, VxdWhoseProbeFailsIsJudgedByTheConnectBlock) {
+    PresentCard(OsWin95);
+    cardsim::Faults faults = {};
+    faults.fail_call_number = 1;
+    card.SetFaults(faults);
+    // The connect block never held an answer: connection id 0, no channel.
+    EXPECT_EQ(OpenDriverChannel("KES"), 66);
+    EXPECT_EQ(DriverChannel.PlatformNumber, 0u);
+    CloseDriverChannel();
+
+    // After a good exchange the block keeps that answer, so a failing probe
+    // goes ahead with the old connection id, which the card no longer knows:
+    // its range answer says so.
+    card.Reset();
+    PresentCard(OsWin95);
+    ASSERT_EQ(OpenDriverChannel("KES"), 0);
+    CloseDriverChannel();
+    faults.fail_call_number = card.State().device_calls + 1;
+    card.SetFaults(faults);
+    EXPECT_EQ(OpenDriverChannel("KES"), cardsim::StatusNotConnected);
+    EXPECT_EQ(DriverChannel.PlatformNumber, 41u);
+    CloseDriverChannel();
+}
+
 TEST_F(DriverChannelTest, Nt4SkipsANameWithoutDeviceAndDefinesTheNext) {
     // SLKES521 exists as a DOS name but nothing answers behind it; SLKES522
     // is only an NT device, so the channel defines its DOS name.
