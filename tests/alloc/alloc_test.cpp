@@ -57,14 +57,7 @@ TEST_F(AllocationTest, CountingWorks) {
 }
 
 TEST_F(AllocationTest, ReadAdapterInfoAndWriteLiveSettingsAllocateNothing) {
-#ifdef _WIN32
     const uint32_t classes[] = {OsWin2000, OsWinXP, OsNT4, OsWin95, OsWin98};
-#else
-    // On the host the instance-id opener reads the registry through the host
-    // layer, whose key lookup allocates; the applet's own code is the same
-    // text on every class, and Wine runs all five.
-    const uint32_t classes[] = {OsNT4, OsWin95, OsWin98};
-#endif
     for (uint32_t os_class : classes) {
         card.Reset();
         PresentCard(os_class);

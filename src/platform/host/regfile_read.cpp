@@ -338,7 +338,7 @@ private:
     int line_ = 0;
     bool inSection_ = false;
     Key* current_ = nullptr;
-    std::vector<std::string_view> parts_;
+    reg::PathParts parts_;
     std::string valueName_, text_;
     std::vector<unsigned char> data_;
 };

@@ -85,7 +85,7 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, 
     std::lock_guard<std::mutex> lock(s.mutex());
     Key* k;
     if (LSTATUS rc = Resolve(s, hKey, &k)) return rc;
-    std::vector<std::string_view> parts;
+    hostwin::reg::PathParts parts;
     if (LSTATUS rc = hostwin::reg::SplitPath(lpSubKey ? lpSubKey : "", &parts)) return rc;
     if (parts.empty()) {
         *phkResult = Reopen(s, hKey, k);
@@ -115,7 +115,7 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM, PHKEY ph
     std::lock_guard<std::mutex> lock(s.mutex());
     Key* k;
     if (LSTATUS rc = Resolve(s, hKey, &k)) return rc;
-    std::vector<std::string_view> parts;
+    hostwin::reg::PathParts parts;
     if (LSTATUS rc = hostwin::reg::SplitPath(lpSubKey ? lpSubKey : "", &parts)) return rc;
     if (parts.empty()) {
         *phkResult = Reopen(s, hKey, k);
@@ -212,7 +212,7 @@ LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
     std::lock_guard<std::mutex> lock(s.mutex());
     Key* k;
     if (LSTATUS rc = Resolve(s, hKey, &k)) return rc;
-    std::vector<std::string_view> parts;
+    hostwin::reg::PathParts parts;
     if (LSTATUS rc = hostwin::reg::SplitPath(lpSubKey, &parts)) return rc;
     // An empty name deletes the key the handle names.
     Key* target = parts.empty() ? k : s.find(k, parts);

@@ -283,7 +283,7 @@ Key* Store::childFor(Key* parent, std::string_view name, bool* created) {
     return k;
 }
 
-Key* Store::find(Key* from, const std::vector<std::string_view>& parts) const {
+Key* Store::find(Key* from, const PathParts& parts) const {
     Key* k = from;
     for (std::string_view p : parts) {
         k = findChild(k, p);
@@ -311,10 +311,7 @@ void Store::removeTree(Key* k) {
 }
 
 void Store::clear() {
-    for (auto& [h, k] : handles_) {
-        (void)h;
-        releaseKey(k);
-    }
+    for (const HandleEntry& e : handles_) releaseKey(e.key);
     handles_.clear();
     for (Key* r : roots_) {
         for (Key* c : r->children) destroyTree(c);
@@ -330,14 +327,23 @@ uintptr_t Store::openHandle(Key* k) {
     nextHandle_ += 4;
     // Never hand out a value in the range of the predefined root handles.
     if (nextHandle_ >= 0x80000000u && nextHandle_ < 0x80000100u) nextHandle_ = 0x80000100u;
-    handles_.emplace(h, k);
+    handles_.push_back({h, k});
     ++k->handles;
     return h;
 }
 
+namespace {
+template <typename Entries>
+auto FindHandle(Entries& entries, uintptr_t h) {
+    auto it = std::lower_bound(entries.begin(), entries.end(), h,
+                               [](const Store::HandleEntry& e, uintptr_t v) { return e.handle < v; });
+    return (it != entries.end() && it->handle == h) ? it : entries.end();
+}
+}  // namespace
+
 Key* Store::lookupHandle(uintptr_t h) const {
-    auto it = handles_.find(h);
-    return it == handles_.end() ? nullptr : it->second;
+    auto it = FindHandle(handles_, h);
+    return it == handles_.end() ? nullptr : it->key;
 }
 
 void Store::releaseKey(Key* k) {
@@ -345,9 +351,9 @@ void Store::releaseKey(Key* k) {
 }
 
 bool Store::closeHandle(uintptr_t h) {
-    auto it = handles_.find(h);
+    auto it = FindHandle(handles_, h);
     if (it == handles_.end()) return false;
-    Key* k = it->second;
+    Key* k = it->key;
     handles_.erase(it);
     releaseKey(k);
     return true;
@@ -380,7 +386,7 @@ bool ParseRootName(std::string_view s, bool allowShort, Root* out) {
     return false;
 }
 
-long SplitPath(std::string_view path, std::vector<std::string_view>* parts) {
+long SplitPath(std::string_view path, PathParts* parts) {
     parts->clear();
     if (!path.empty() && path[0] == '\\') return ERROR_BAD_PATHNAME;
     size_t start = 0;
@@ -400,7 +406,7 @@ Key* FindByFullName(Store& s, std::string_view fullName, std::string* canonical)
     size_t sep = fullName.find('\\');
     Root r;
     if (!ParseRootName(fullName.substr(0, sep), true, &r)) return nullptr;
-    std::vector<std::string_view> parts;
+    PathParts parts;
     std::string_view rest = sep == std::string_view::npos ? std::string_view() : fullName.substr(sep + 1);
     if (SplitPath(rest, &parts) != ERROR_SUCCESS) return nullptr;
     Key* k = s.root(r);
@@ -416,6 +422,7 @@ Key* FindByFullName(Store& s, std::string_view fullName, std::string* canonical)
 }
 
 Store::Store() {
+    handles_.reserve(4096);
     for (int i = 0; i < static_cast<int>(Root::Count); ++i) roots_[i] = newKey(nullptr, kRootNames[i].full);
 }
 

@@ -19,7 +19,6 @@
 #include <mutex>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace hostwin::reg {
@@ -83,10 +82,32 @@ const char* RootFullName(Root r);
 // Recognises a full root name, case-insensitively; short names too if asked.
 bool ParseRootName(std::string_view s, bool allowShort, Root* out);
 
+// The components of a key path, in a fixed array, so that looking a key up
+// allocates nothing. It keeps one component more than the deepest key can
+// have; the components of a longer path past that are dropped, which is
+// harmless: such a path names no key and creates none.
+class PathParts {
+public:
+    static constexpr size_t kCapacity = kMaxDepth + 1;
+    void clear() { count_ = 0; }
+    void push_back(std::string_view part) {
+        if (count_ < kCapacity) items_[count_++] = part;
+    }
+    size_t size() const { return count_; }
+    bool empty() const { return count_ == 0; }
+    std::string_view operator[](size_t i) const { return items_[i]; }
+    const std::string_view* begin() const { return items_; }
+    const std::string_view* end() const { return items_ + count_; }
+
+private:
+    std::string_view items_[kCapacity];
+    size_t count_ = 0;
+};
+
 // Splits a subkey path ("a\\b\\c") into components. Empty components (a
 // trailing backslash, doubled backslashes) are skipped as Windows does; a
 // leading backslash is refused. Returns a Windows error code.
-long SplitPath(std::string_view path, std::vector<std::string_view>* parts);
+long SplitPath(std::string_view path, PathParts* parts);
 
 class Store;
 
@@ -108,7 +129,7 @@ public:
     // name length and depth.
     Key* childFor(Key* parent, std::string_view name, bool* created);
     // Follows `parts` below `from`; nullptr if a component is missing.
-    Key* find(Key* from, const std::vector<std::string_view>& parts) const;
+    Key* find(Key* from, const PathParts& parts) const;
     // Removes `k` and everything below it. Keys still referred to by a
     // handle stay allocated, marked deleted, until their last handle closes.
     void removeTree(Key* k);
@@ -128,6 +149,11 @@ public:
     Key* lookupHandle(uintptr_t h) const;
     bool closeHandle(uintptr_t h);
     size_t handleCount() const { return handles_.size(); }
+    // Open handles, ordered by value (values only grow, so opening appends).
+    struct HandleEntry {
+        uintptr_t handle;
+        Key* key;
+    };
 
 private:
     Store();
@@ -142,7 +168,7 @@ private:
 
     std::mutex mutex_;
     Key* roots_[static_cast<int>(Root::Count)];
-    std::unordered_map<uintptr_t, Key*> handles_;
+    std::vector<HandleEntry> handles_;  // room reserved up front: opening allocates nothing
     uintptr_t nextHandle_ = 0x100;
 };
 
