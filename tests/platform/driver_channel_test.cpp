@@ -310,6 +310,17 @@ TEST_F(DriverChannelTest, GetRecordCopiesNoMoreThanBothSidesHold) {
     EXPECT_EQ(full[0], 0xFFFF);
     for (size_t i = kMaxRecordWords + 1; i < full.size(); ++i) EXPECT_EQ(full[i], 0xCCCC) << i;
 
+    // A caller that claims room for 0xFFFF words, answered with 0xFFFF: the
+    // block carries at most 4097 words behind the length word, so no more
+    // are copied, however much room both sides claim.
+    std::vector<uint16_t> huge(0xFFFF + 1, 0xCCCC);
+    huge[0] = 0xFFFF;
+    huge[1] = 0x0826;
+    EXPECT_EQ(GetRecord(huge.data()), 0);
+    EXPECT_EQ(huge[0], 0xFFFF);
+    EXPECT_EQ(huge[kMaxRecordWords], cardsim::kLongFillWord) << "the last word the block carries";
+    for (size_t i = kMaxRecordWords + 1; i < huge.size(); ++i) ASSERT_EQ(huge[i], 0xCCCC) << i;
+
     // A status other than 0 and 8 copies nothing.
     faults = {};
     faults.status_record_type = 0x0826;
