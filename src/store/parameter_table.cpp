@@ -46,9 +46,8 @@ const ParameterRow ParameterTable[kParameterCount] = {
     {T, 2, 2, "Encryption", nullptr, P.Encryption, 0, 0, 0, FactoryKeyText},
 };
 
-int ProfileKeyPath(char* buffer, size_t capacity, uint32_t profile) {
-    const int n = std::snprintf(buffer, capacity, "%s\\Config%02ld", DriverKeyPath, static_cast<long>(profile));
-    return (n >= 0 && static_cast<size_t>(n) < capacity) ? 1 : 0;
+int ProfileKeyPath(char (&buffer)[kSettingsTextSize], uint32_t profile) {
+    return FormatText(buffer, "%s\\Config%02ld", DriverKeyPath, static_cast<long>(profile)) ? 1 : 0;
 }
 
 int LoadParameters(uint32_t scope_mask) {

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "store/settings.h"
+
 enum : uint32_t {
     ParamNumber = 4,  // REG_DWORD, or decimal text on Windows 95/98
     ParamText = 1,    // REG_SZ
@@ -44,8 +46,4 @@ int LoadDriverValues();
 
 // The subkey of a profile below the driver key: "<driver key>\ConfigNN".
 // Returns 0 when it does not fit the buffer.
-int ProfileKeyPath(char* buffer, size_t capacity, uint32_t profile);
-template <size_t N>
-int ProfileKeyPath(char (&buffer)[N], uint32_t profile) {
-    return ProfileKeyPath(buffer, N, profile);
-}
+int ProfileKeyPath(char (&buffer)[kSettingsTextSize], uint32_t profile);
