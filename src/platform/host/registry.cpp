@@ -75,6 +75,13 @@ std::string_view ValueName(LPCSTR name) {
     return name ? std::string_view(name) : std::string_view();
 }
 
+// The key a handle names and the components of a subkey path below it (a
+// null path is an empty one). Call with the store locked.
+LSTATUS ResolvePath(Store& s, HKEY hKey, LPCSTR lpSubKey, Key** k, hostwin::reg::PathParts* parts) {
+    if (LSTATUS rc = Resolve(s, hKey, k)) return rc;
+    return hostwin::reg::SplitPath(lpSubKey ? lpSubKey : "", parts);
+}
+
 }  // namespace
 
 LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, REGSAM, const LPSECURITY_ATTRIBUTES,
@@ -84,9 +91,8 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, 
     Store& s = Store::instance();
     std::lock_guard<std::mutex> lock(s.mutex());
     Key* k;
-    if (LSTATUS rc = Resolve(s, hKey, &k)) return rc;
     hostwin::reg::PathParts parts;
-    if (LSTATUS rc = hostwin::reg::SplitPath(lpSubKey ? lpSubKey : "", &parts)) return rc;
+    if (LSTATUS rc = ResolvePath(s, hKey, lpSubKey, &k, &parts)) return rc;
     if (parts.empty()) {
         *phkResult = Reopen(s, hKey, k);
         if (lpdwDisposition) *lpdwDisposition = REG_OPENED_EXISTING_KEY;
@@ -114,9 +120,8 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM, PHKEY ph
     Store& s = Store::instance();
     std::lock_guard<std::mutex> lock(s.mutex());
     Key* k;
-    if (LSTATUS rc = Resolve(s, hKey, &k)) return rc;
     hostwin::reg::PathParts parts;
-    if (LSTATUS rc = hostwin::reg::SplitPath(lpSubKey ? lpSubKey : "", &parts)) return rc;
+    if (LSTATUS rc = ResolvePath(s, hKey, lpSubKey, &k, &parts)) return rc;
     if (parts.empty()) {
         *phkResult = Reopen(s, hKey, k);
         return ERROR_SUCCESS;
@@ -211,9 +216,8 @@ LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
     Store& s = Store::instance();
     std::lock_guard<std::mutex> lock(s.mutex());
     Key* k;
-    if (LSTATUS rc = Resolve(s, hKey, &k)) return rc;
     hostwin::reg::PathParts parts;
-    if (LSTATUS rc = hostwin::reg::SplitPath(lpSubKey, &parts)) return rc;
+    if (LSTATUS rc = ResolvePath(s, hKey, lpSubKey, &k, &parts)) return rc;
     // An empty name deletes the key the handle names.
     Key* target = parts.empty() ? k : s.find(k, parts);
     if (!target) return ERROR_FILE_NOT_FOUND;
