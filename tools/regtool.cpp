@@ -20,7 +20,7 @@
 
 #include "hostctl.h"
 #include "hostwin.h"
-#include "registry.h"
+#include "hostctl_registry.h"
 
 namespace {
 

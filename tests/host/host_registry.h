@@ -9,7 +9,7 @@
 
 #include "hostctl.h"
 #include "hostwin.h"
-#include "registry.h"
+#include "hostctl_registry.h"
 
 // Every test starts from an empty registry and must close what it opens.
 class HostRegistryTest : public ::testing::Test {

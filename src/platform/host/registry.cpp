@@ -2,7 +2,7 @@
 // Behaviour follows the Win32 documentation; where it is silent (error
 // codes for bad arguments, the handle returned for an empty subkey name of a
 // root) it follows what a test program observed under Wine.
-#include "registry.h"
+#include "hostctl_registry.h"
 
 #include <cstring>
 #include <mutex>
