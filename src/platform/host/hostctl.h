@@ -6,3 +6,4 @@
 #include "hostctl_system.h"
 #include "hostctl_registry.h"
 #include "hostctl_devices.h"
+#include "hostctl_user.h"
