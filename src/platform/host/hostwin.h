@@ -8,3 +8,4 @@
 #include "hostwin_system.h"
 #include "hostwin_devices.h"
 #include "hostwin_user.h"
+#include "hostwin_resources.h"

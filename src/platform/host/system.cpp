@@ -59,6 +59,7 @@ void ResetSystem() {
     g_computer_name_set = false;
     RegistryClear();
     ResetDevices();
+    ResetModules();
 }
 
 }  // namespace hostwin
