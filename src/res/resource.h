@@ -16,7 +16,9 @@
 #define IDD_ADAPTER 1207
 
 // Buttons every dialog shares: IDOK 1, IDCANCEL 2 and IDHELP 9 (the
-// platform's own numbers).
+// platform's own numbers). Labels, group boxes and the About box's icon
+// carry no id of their own.
+#define IDC_STATIC -1
 
 // ---- 1200 profile dialog ---------------------------------------------------
 // Row n (1 to 4) of the group box: radio button, name edit, type list.

@@ -7,3 +7,4 @@
 #include "hostctl_registry.h"
 #include "hostctl_devices.h"
 #include "hostctl_user.h"
+#include "hostctl_resources.h"

@@ -8,4 +8,5 @@
 #include "hostwin_system.h"
 #include "hostwin_devices.h"
 #include "hostwin_user.h"
+#include "hostwin_resources.h"
 #include "hostwin_commctrl.h"

@@ -1,5 +1,5 @@
-// Version, computer name and the thread's last error (the platform's
-// winbase.h part of kernel32).
+// Version, computer name, the thread's last error and the loaded modules
+// (the platform's winbase.h part of kernel32).
 #pragma once
 
 #include "hostwin_types.h"
@@ -54,3 +54,13 @@ BOOL WINAPI OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, HANDLE* 
 BOOL WINAPI LookupPrivilegeValueA(LPCSTR lpSystemName, LPCSTR lpName, PLUID lpLuid);
 BOOL WINAPI AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivileges, PTOKEN_PRIVILEGES NewState,
                                   DWORD BufferLength, PTOKEN_PRIVILEGES PreviousState, PDWORD ReturnLength);
+
+// Modules. On the host a module is a set of resources that a program or
+// library embedded under a file name (hostctl_resources.h); the applet's is
+// "SNKES48.CPL". A name is found without regard to case, with or without a
+// path before it. The program's main module (GetModuleHandleA(nullptr), and
+// the module of a null instance handle) holds the program's own resources.
+HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
+BOOL WINAPI FreeLibrary(HMODULE hLibModule);
+HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
+DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize);

@@ -55,6 +55,7 @@ void ResetSystem() {
     g_computer_name_set = false;
     RegistryClear();
     ResetDevices();
+    ResetModules();
     ResetUser();
 }
 
