@@ -8,6 +8,8 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+// After windows.h: the common controls (the property sheet) build on it.
+#include <commctrl.h>
 #else
 #include "host/hostwin.h"
 #endif
