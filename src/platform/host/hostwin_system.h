@@ -59,7 +59,10 @@ BOOL WINAPI AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivileges,
 // library embedded under a file name (hostctl_resources.h); the applet's is
 // "SNKES48.CPL". A name is found without regard to case, with or without a
 // path before it. The program's main module (GetModuleHandleA(nullptr), and
-// the module of a null instance handle) holds the program's own resources.
+// the module of a null instance handle) holds the program's own resources;
+// GetModuleFileNameA gives its path, and a registered module's name as it
+// was registered. A module name without an extension means one of ".DLL",
+// and a trailing "." means none, as for the platform's loader.
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
 BOOL WINAPI FreeLibrary(HMODULE hLibModule);
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
