@@ -44,12 +44,20 @@ TabData* TabOf(HWND hwnd) {
 }
 
 // Where each tab lies along the row: its text and a margin.
-int TabAt(const TabData* t, int x) {
+RECT TabRect(const TabData* t, size_t index) {
     int left = 2;
     for (size_t i = 0; i < t->items.size(); ++i) {
         const int width = static_cast<int>(t->items[i].text.size()) * 6 + 12;
-        if (x >= left && x < left + width) return static_cast<int>(i);
+        if (i == index) return {left, 0, left + width, kTabHeader};
         left += width;
+    }
+    return {0, 0, 0, 0};
+}
+
+int TabAt(const TabData* t, int x, int y) {
+    for (size_t i = 0; i < t->items.size(); ++i) {
+        const RECT r = TabRect(t, i);
+        if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) return static_cast<int>(i);
     }
     return -1;
 }
@@ -96,6 +104,18 @@ struct Sheet {
     bool left_agreed = false;  // the current page agreed to a tab change
     INT_PTR restart = 0;  // ID_PSRESTARTWINDOWS / ID_PSREBOOTSYSTEM asked for
 };
+
+// What PSCB_PRECREATE shows the callback: the sheet's template header (a
+// plain DLGTEMPLATE: style, extended style, item count, position, size).
+#pragma pack(push, 2)
+struct DLGTEMPLATE_BYTES {
+    DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_3DLOOK | DS_CONTEXTHELP | DS_SETFONT;
+    DWORD ex_style = WS_EX_CONTROLPARENT | WS_EX_CONTEXTHELP;
+    WORD items = 0;
+    short x = 0, y = 0, cx = 0, cy = 0;
+    WORD menu = 0, window_class = 0, title = 0;
+};
+#pragma pack(pop)
 
 std::map<HWND, Sheet>& Sheets() {
     static std::map<HWND, Sheet> sheets;
@@ -461,6 +481,11 @@ LRESULT CALLBACK TabProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             if (item->mask & TCIF_PARAM) item->lParam = t->items[i].param;
             return TRUE;
         }
+        case TCM_GETITEMRECT: {
+            if (static_cast<size_t>(wp) >= t->items.size() || lp == 0) return FALSE;
+            *reinterpret_cast<RECT*>(lp) = TabRect(t, static_cast<size_t>(wp));
+            return TRUE;
+        }
         case TCM_DELETEALLITEMS:
             t->items.clear();
             t->selection = -1;
@@ -476,7 +501,7 @@ LRESULT CALLBACK TabProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             return old;
         }
         case WM_LBUTTONDOWN:
-            PickTab(hwnd, TabAt(t, static_cast<SHORT>(LOWORD(lp))));
+            PickTab(hwnd, TabAt(t, static_cast<SHORT>(LOWORD(lp)), static_cast<SHORT>(HIWORD(lp))));
             return 0;
         case WM_KEYDOWN:
             if (wp == VK_LEFT || wp == VK_RIGHT) {
@@ -533,6 +558,11 @@ INT_PTR WINAPI PropertySheetA(LPCPROPSHEETHEADERA lppsph) {
         at += psp->dwSize;
     }
 
+    if ((lppsph->dwFlags & PSH_USECALLBACK) && lppsph->pfnCallback != nullptr) {
+        // Before the sheet is made the callback may look at its template.
+        DLGTEMPLATE_BYTES sheet_template = {};
+        lppsph->pfnCallback(nullptr, PSCB_PRECREATE, reinterpret_cast<LPARAM>(&sheet_template));
+    }
     std::string caption = TextOrString(lppsph->hInstance, lppsph->pszCaption);
     if (lppsph->dwFlags & PSH_PROPTITLE) caption = "Properties for " + caption;
 
@@ -609,11 +639,13 @@ INT_PTR WINAPI PropertySheetA(LPCPROPSHEETHEADERA lppsph) {
     if (!has_apply) ShowWindow(apply, SW_HIDE);
     if (has_help) AddButton(hwnd, IDHELP, "Help", next(), buttons_y, BS_PUSHBUTTON);
 
+    // As measured under Wine 8: the callback hears of the initialised sheet
+    // before the first page is made.
+    if ((lppsph->dwFlags & PSH_USECALLBACK) && lppsph->pfnCallback != nullptr)
+        lppsph->pfnCallback(hwnd, PSCB_INITIALIZED, 0);
     UINT start = (lppsph->dwFlags & PSH_USEPSTARTPAGE) ? 0 : lppsph->nStartPage;
     if (start >= lppsph->nPages) start = 0;
-    const bool first_ok = SetPage(hwnd, static_cast<int>(start));
-    if (first_ok && (lppsph->dwFlags & PSH_USECALLBACK) && lppsph->pfnCallback != nullptr)
-        lppsph->pfnCallback(hwnd, PSCB_INITIALIZED, 0);
+    const bool first_ok = Find(hwnd) != nullptr && SetPage(hwnd, static_cast<int>(start));
     INT_PTR result = -1;
     if (first_ok && Find(hwnd) != nullptr) {
         const HWND owner_top = lppsph->hwndParent != nullptr ? TopLevelOf(lppsph->hwndParent) : nullptr;

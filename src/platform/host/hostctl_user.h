@@ -90,11 +90,27 @@ struct ExitWindowsCall {
 };
 std::vector<ExitWindowsCall> ExitWindowsCalls();
 
+// Every MessageBoxA, as it was asked for (the box is shown all the same).
+struct MessageBoxCall {
+    HWND owner;
+    std::string text;
+    std::string caption;
+    UINT style;
+};
+std::vector<MessageBoxCall> MessageBoxCalls();
+
+// The type of every MessageBeep.
+std::vector<UINT> BeepCalls();
+
 // Privilege calls as they were made: "OpenProcessToken", then
 // "LookupPrivilegeValueA:<name>", "AdjustTokenPrivileges".
 std::vector<std::string> TokenCalls();
 // Makes OpenProcessToken fail (ERROR_ACCESS_DENIED) until set back.
 void SetOpenProcessTokenFails(bool fails);
+
+// Forgets the recorded calls (help, restart, privileges, message boxes,
+// beeps); windows stay.
+void ClearRecordedCalls();
 
 // No windows, no queued input, no recorded calls, no desktop, default
 // desktop size. ResetSystem does this too.

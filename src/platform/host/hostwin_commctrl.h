@@ -53,6 +53,9 @@ typedef struct _PROPSHEETPAGEA {
     LPCSTR pszHeaderSubTitle;
 } PROPSHEETPAGEA, *LPPROPSHEETPAGEA;
 typedef const PROPSHEETPAGEA* LPCPROPSHEETPAGEA;
+// The host's page record is the second version's.
+typedef PROPSHEETPAGEA PROPSHEETPAGEA_V2;
+typedef PROPSHEETPAGEA* LPPROPSHEETPAGEA_V2;
 
 // The record sizes of the first two versions, as the platform computes them.
 #define PROPSHEETPAGEA_V1_SIZE offsetof(PROPSHEETPAGEA, pszHeaderTitle)
@@ -100,6 +103,7 @@ typedef struct _PROPSHEETHEADERA {
     void* hbmHeader;
 } PROPSHEETHEADERA, *LPPROPSHEETHEADERA;
 typedef const PROPSHEETHEADERA* LPCPROPSHEETHEADERA;
+typedef PROPSHEETHEADERA PROPSHEETHEADERA_V2;
 
 #define PROPSHEETHEADERA_V1_SIZE offsetof(PROPSHEETHEADERA, hbmWatermark)
 #define PROPSHEETHEADERA_V2_SIZE sizeof(PROPSHEETHEADERA)
@@ -189,6 +193,7 @@ typedef struct tagTCITEMA {
 #define TCM_GETITEMA (TCM_FIRST + 5)
 #define TCM_INSERTITEMA (TCM_FIRST + 7)
 #define TCM_DELETEALLITEMS (TCM_FIRST + 9)
+#define TCM_GETITEMRECT (TCM_FIRST + 10)
 #define TCM_GETCURSEL (TCM_FIRST + 11)
 #define TCM_SETCURSEL (TCM_FIRST + 12)
 #define TCM_GETCURFOCUS (TCM_FIRST + 47)

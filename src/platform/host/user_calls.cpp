@@ -32,7 +32,8 @@ struct Records {
     std::vector<uintptr_t> open_tokens;
     uintptr_t next_token = kTokenBase;
     bool token_fails = false;
-    unsigned beeps = 0;
+    std::vector<UINT> beeps;
+    std::vector<MessageBoxCall> boxes;
 };
 
 Records& R() {
@@ -64,13 +65,34 @@ void SetOpenProcessTokenFails(bool fails) {
 }
 
 unsigned BeepCount() {
+    return static_cast<unsigned>(R().beeps.size());
+}
+
+std::vector<UINT> BeepCalls() {
     return R().beeps;
+}
+
+std::vector<MessageBoxCall> MessageBoxCalls() {
+    return R().boxes;
+}
+
+void ClearRecordedCalls() {
+    Records& r = R();
+    r.help.clear();
+    r.exits.clear();
+    r.token_calls.clear();
+    r.beeps.clear();
+    r.boxes.clear();
 }
 
 void ResetUser() {
     user::ResetWindows();
     R() = Records{};
     SetClipboardText("");
+}
+
+void RecordMessageBox(HWND owner, const char* text, const char* caption, UINT style) {
+    R().boxes.push_back({owner, text != nullptr ? text : "", caption != nullptr ? caption : "", style});
 }
 
 namespace devices {
@@ -108,7 +130,7 @@ BOOL WINAPI ExitWindowsEx(UINT uFlags, DWORD dwReason) {
 }
 
 BOOL WINAPI MessageBeep(UINT uType) {
-    ++R().beeps;
+    R().beeps.push_back(uType);
     if (hostwin::Desktop* d = hostwin::AttachedDesktop()) d->Beep(uType);
     return TRUE;
 }

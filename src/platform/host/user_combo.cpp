@@ -27,6 +27,8 @@ struct ComboData : ControlData {
     int selection = -1;
     bool dropped = false;
     int dropped_height = 0;  // of the list, in pixels
+    int top = 0;             // the first item the dropped list shows
+    bool closing = false;    // a click in the dropped list chose an item
     HWND list = nullptr;
 };
 
@@ -179,9 +181,16 @@ LRESULT CALLBACK ComboBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             return code;
         }
         case WM_COMMAND:
-            // The list part reports a user's selection.
+            // The list part reports a user's selection: a choice that ends
+            // the selection (a key on the closed list, a click in the
+            // dropped one, which then closes), or a move in the open list.
             if (LOWORD(wp) == kListId && HIWORD(wp) == LBN_SELCHANGE) {
-                NotifyParent(hwnd, CBN_SELENDOK);
+                const bool ends = !c->dropped || c->closing;
+                if (ends) NotifyParent(hwnd, CBN_SELENDOK);
+                if (ComboData* again = ComboOf(hwnd); again != nullptr && again->closing) {
+                    again->closing = false;
+                    ShowList(hwnd, false);
+                }
                 NotifyParent(hwnd, CBN_SELCHANGE);
             }
             return 0;
@@ -326,6 +335,18 @@ LRESULT CALLBACK ComboBoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_LBUTTONDOWN:
             if (GetFocus() != hwnd) SetFocus(hwnd);
             if (ComboOf(hwnd) != nullptr) ShowList(hwnd, !ComboOf(hwnd)->dropped);
+            if (ComboOf(hwnd) != nullptr && ComboOf(hwnd)->dropped) SetCapture(hwnd);
+            return 0;
+        case WM_LBUTTONUP:
+            // Released on the opened list: the mouse now belongs to the
+            // dropped part.
+            if (GetCapture() == hwnd) {
+                if (c->dropped && Find(c->list) != nullptr) {
+                    SetCapture(c->list);
+                } else {
+                    ReleaseCapture();
+                }
+            }
             return 0;
         case WM_SETFOCUS:
             InvalidateRect(hwnd, nullptr, FALSE);
@@ -367,27 +388,43 @@ LRESULT CALLBACK ComboListProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             return static_cast<LRESULT>(c->items[static_cast<size_t>(i)].text.size());
         }
         case LB_GETTOPINDEX:
+            return c->top;
+        case LB_SETTOPINDEX:
+            if (static_cast<int>(wp) < 0 || static_cast<int>(wp) >= std::max(Count(c), 1)) return LB_ERR;
+            c->top = static_cast<int>(wp);
             return 0;
         case LB_GETITEMRECT: {
             const int i = static_cast<int>(wp);
             if (i < 0 || i >= Count(c) || lp == 0) return LB_ERR;
             RECT client;
             GetClientRect(hwnd, &client);
-            *reinterpret_cast<RECT*>(lp) = {0, i * kItemHeight, client.right, (i + 1) * kItemHeight};
+            *reinterpret_cast<RECT*>(lp) = {0, (i - c->top) * kItemHeight, client.right, (i - c->top + 1) * kItemHeight};
             return 1;
         }
         case WM_LBUTTONDOWN:
+            SetCapture(hwnd);
             return 0;
         case WM_LBUTTONUP: {
+            if (GetCapture() == hwnd) ReleaseCapture();
             const int y = static_cast<SHORT>(HIWORD(lp));
-            const int i = y / kItemHeight;
+            const int i = c->top + y / kItemHeight;
             const HWND combo = l->combo;
             if (y < 0 || i >= Count(c)) {
                 ShowList(combo, false);
                 return 0;
             }
-            ShowList(combo, false);
+            if (i == c->selection) {
+                // The item shown already: the choice ends, nothing changed.
+                NotifyParent(combo, CBN_SELENDOK);
+                ShowList(combo, false);
+                return 0;
+            }
+            c->closing = true;
             SelectByUser(combo, i);
+            if (ComboData* again = ComboOf(combo); again != nullptr && again->closing) {
+                again->closing = false;
+                ShowList(combo, false);
+            }
             return 0;
         }
         default:

@@ -160,6 +160,13 @@ void EnterContextHelp(HWND hwnd);
 // then sends WM_HELP).
 bool ContextHelpClick(HWND control);
 
+// ---- Recorded calls ---------------------------------------------------------------
+}  // namespace hostwin::user
+namespace hostwin {
+void RecordMessageBox(HWND owner, const char* text, const char* caption, UINT style);
+}  // namespace hostwin
+namespace hostwin::user {
+
 // ---- Property sheet ------------------------------------------------------------------
 void ResetPropertySheets();
 

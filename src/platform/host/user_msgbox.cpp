@@ -87,6 +87,7 @@ void Measure(const std::string& text, int* columns, int* lines) {
 
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
     using namespace hostwin::user;
+    hostwin::RecordMessageBox(hWnd, lpText, lpCaption, uType);
     if (hostwin::AttachedDesktop() == nullptr) {
         SetLastError(5 /* ERROR_ACCESS_DENIED: no window station */);
         return 0;
