@@ -313,15 +313,15 @@ TEST_F(UiControlsTest, BmSetCheckAndCheckRadioButtonCheckWithoutAClick) {
         SendDlgItemMessageA(d, IDC_T_THIRD, BM_SETCHECK, BST_CHECKED, 0);
         EXPECT_EQ(g_log.Take(), (Log{"201 BM_SETCHECK 1", "203 BM_SETCHECK 1"}));
         // A direct BM_SETCHECK unchecks nobody: two buttons of the group are checked.
-        EXPECT_EQ(IsDlgButtonChecked(d, IDC_T_FIRST), BST_CHECKED);
-        EXPECT_EQ(IsDlgButtonChecked(d, IDC_T_THIRD), BST_CHECKED);
+        EXPECT_EQ(SendDlgItemMessageA(d, IDC_T_FIRST, BM_GETCHECK, 0, 0), BST_CHECKED);
+        EXPECT_EQ(SendDlgItemMessageA(d, IDC_T_THIRD, BM_GETCHECK, 0, 0), BST_CHECKED);
 
         EXPECT_TRUE(CheckRadioButton(d, IDC_T_FIRST, IDC_T_THIRD, IDC_T_SECOND));
         EXPECT_EQ(g_log.Take(), (Log{"201 BM_SETCHECK 0", "202 BM_SETCHECK 1", "203 BM_SETCHECK 0"}))
             << "every button of the range, in id order, and no BN_CLICKED";
-        EXPECT_EQ(IsDlgButtonChecked(d, IDC_T_FIRST), BST_UNCHECKED);
-        EXPECT_EQ(IsDlgButtonChecked(d, IDC_T_SECOND), BST_CHECKED);
-        EXPECT_EQ(IsDlgButtonChecked(d, IDC_T_THIRD), BST_UNCHECKED);
+        EXPECT_EQ(SendDlgItemMessageA(d, IDC_T_FIRST, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+        EXPECT_EQ(SendDlgItemMessageA(d, IDC_T_SECOND, BM_GETCHECK, 0, 0), BST_CHECKED);
+        EXPECT_EQ(SendDlgItemMessageA(d, IDC_T_THIRD, BM_GETCHECK, 0, 0), BST_UNCHECKED);
     })});
 }
 
@@ -524,7 +524,7 @@ TEST_F(UiControlsTest, StaticsGroupBoxAndButtonsKeepTheirTextsAndKinds) {
         ExpectText(IDC_T_PUSH, "&Push"),
         Do([](HWND d) {
             EXPECT_TRUE(SetDlgItemTextA(d, IDC_T_LABEL, "New label"));
-            const auto kind = [&](int id) { return GetWindowLongA(GetDlgItem(d, id), GWL_STYLE) & BS_TYPEMASK; };
+            const auto kind = [&](int id) { return GetWindowLongPtrA(GetDlgItem(d, id), GWL_STYLE) & BS_TYPEMASK; };
             EXPECT_EQ(kind(IDOK), BS_DEFPUSHBUTTON);
             EXPECT_EQ(kind(IDC_T_PUSH), BS_PUSHBUTTON);
             EXPECT_EQ(kind(-1), BS_GROUPBOX);
