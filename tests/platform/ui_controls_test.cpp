@@ -799,7 +799,7 @@ std::string NotifyName(UINT code) {
     return std::to_string(static_cast<int>(code));
 }
 
-INT_PTR CALLBACK TestPage(HWND page, UINT message, WPARAM, LPARAM lparam) {
+INT_PTR CALLBACK TestPage(HWND page, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
         case WM_INITDIALOG: {
             const auto* record = reinterpret_cast<const PROPSHEETPAGEA*>(lparam);
@@ -818,6 +818,19 @@ INT_PTR CALLBACK TestPage(HWND page, UINT message, WPARAM, LPARAM lparam) {
             SetWindowLongPtrA(page, DWLP_MSGRESULT, refuse ? TRUE : FALSE);
             return TRUE;
         }
+        case WM_HELP: {
+            if (!g_log.Wants(WM_HELP)) return TRUE;
+            const auto* info = reinterpret_cast<const HELPINFO*>(lparam);
+            g_log.Add("page " + std::to_string(GetWindowLongPtrA(page, GWLP_USERDATA)) + " WM_HELP type " +
+                      std::to_string(info->iContextType) + " control " + std::to_string(info->iCtrlId) +
+                      (info->hItemHandle == GetDlgItem(page, info->iCtrlId) ? " (its window)" : " (another window)"));
+            return TRUE;
+        }
+        case WM_COMMAND:
+            if (!g_log.Wants(WM_COMMAND)) return FALSE;
+            g_log.Add("page " + std::to_string(GetWindowLongPtrA(page, GWLP_USERDATA)) + " WM_COMMAND " +
+                      std::to_string(LOWORD(wparam)) + " " + NotificationName(LOWORD(wparam), HIWORD(wparam)));
+            return FALSE;
         case WM_DESTROY:
             g_log.Add("page " + std::to_string(GetWindowLongPtrA(page, GWLP_USERDATA)) + " WM_DESTROY");
             return FALSE;
@@ -912,6 +925,31 @@ TEST_F(UiSheetTest, TheSheetIsSetUpFromTheHeaderAndCreatesPagesWhenFirstShown) {
     // OK: the current page is left, then every page that was created applies.
     EXPECT_EQ(g_log.Take(), (Log{"page 110 PSN_KILLACTIVE", "page 110 PSN_APPLY", "page 111 PSN_APPLY",
                                  "page 110 WM_DESTROY", "page 111 WM_DESTROY"}));
+}
+
+TEST_F(UiSheetTest, APagesControlsAreUsedAsADialogsAreAndF1GoesToThePage) {
+    PlaySheet({
+        ExpectSheet("Test Sheet", IDD_TEST_PAGE1),
+        Type(IDC_P1_EDIT, "typed"),
+        ExpectText(IDC_P1_EDIT, "typed"),
+        Do([](HWND) {
+            g_log.Take();
+            g_log.Only({WM_HELP});
+        }),
+        PressKey(VK_F1),
+        Do([](HWND) {
+            EXPECT_EQ(g_log.Take(), (Log{"page 110 WM_HELP type 1 control 311 (its window)"}));
+            g_log.Only({WM_COMMAND});
+        }),
+        Click(IDC_P1_CHECK),
+        ExpectCheck(IDC_P1_CHECK, BST_CHECKED),
+        Do([](HWND) {
+            const Log log = g_log.Take();
+            EXPECT_NE(std::find(log.begin(), log.end(), "page 110 WM_COMMAND 312 BN_CLICKED"), log.end())
+                << "the page is the control's dialog";
+        }),
+        PressSheetButton(PSBTN_CANCEL),
+    });
 }
 
 TEST_F(UiSheetTest, APageThatRefusesToBeLeftStaysOnSwitchAndOnOk) {

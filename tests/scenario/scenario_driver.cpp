@@ -240,10 +240,18 @@ void Driver::Destroying(HWND window) {
 }
 
 bool Driver::Tick(HWND modal) {
-    if (windows_.empty()) return true;
-    const std::shared_ptr<Window> top = windows_.back();  // kept while nested loops change the list
     const bool over_time =
         std::chrono::steady_clock::now() - start_ > std::chrono::milliseconds(options_.time_limit_ms);
+    if (windows_.empty()) {
+        // A dialog that was made but is never shown.
+        if (over_time && !created_.empty()) {
+            if (!failed_)
+                Fail("time limit of " + std::to_string(options_.time_limit_ms) + " ms passed, a dialog never shown");
+            DestroyWindow(created_.back());
+        }
+        return true;
+    }
+    const std::shared_ptr<Window> top = windows_.back();  // kept while nested loops change the list
     if (!failed_ && over_time) {
         Fail("time limit of " + std::to_string(options_.time_limit_ms) + " ms passed in " + Describe(*top) +
              (next_ < steps_.size() ? "; next step " + DescribeStep(next_) : ""));
