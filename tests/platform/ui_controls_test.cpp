@@ -313,15 +313,15 @@ TEST_F(UiControlsTest, BmSetCheckAndCheckRadioButtonCheckWithoutAClick) {
         SendDlgItemMessageA(d, IDC_T_THIRD, BM_SETCHECK, BST_CHECKED, 0);
         EXPECT_EQ(g_log.Take(), (Log{"201 BM_SETCHECK 1", "203 BM_SETCHECK 1"}));
         // A direct BM_SETCHECK unchecks nobody: two buttons of the group are checked.
-        EXPECT_EQ(IsDlgButtonChecked(d, IDC_T_FIRST), BST_CHECKED);
-        EXPECT_EQ(IsDlgButtonChecked(d, IDC_T_THIRD), BST_CHECKED);
+        EXPECT_EQ(SendDlgItemMessageA(d, IDC_T_FIRST, BM_GETCHECK, 0, 0), BST_CHECKED);
+        EXPECT_EQ(SendDlgItemMessageA(d, IDC_T_THIRD, BM_GETCHECK, 0, 0), BST_CHECKED);
 
         EXPECT_TRUE(CheckRadioButton(d, IDC_T_FIRST, IDC_T_THIRD, IDC_T_SECOND));
         EXPECT_EQ(g_log.Take(), (Log{"201 BM_SETCHECK 0", "202 BM_SETCHECK 1", "203 BM_SETCHECK 0"}))
             << "every button of the range, in id order, and no BN_CLICKED";
-        EXPECT_EQ(IsDlgButtonChecked(d, IDC_T_FIRST), BST_UNCHECKED);
-        EXPECT_EQ(IsDlgButtonChecked(d, IDC_T_SECOND), BST_CHECKED);
-        EXPECT_EQ(IsDlgButtonChecked(d, IDC_T_THIRD), BST_UNCHECKED);
+        EXPECT_EQ(SendDlgItemMessageA(d, IDC_T_FIRST, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+        EXPECT_EQ(SendDlgItemMessageA(d, IDC_T_SECOND, BM_GETCHECK, 0, 0), BST_CHECKED);
+        EXPECT_EQ(SendDlgItemMessageA(d, IDC_T_THIRD, BM_GETCHECK, 0, 0), BST_UNCHECKED);
     })});
 }
 
@@ -524,7 +524,7 @@ TEST_F(UiControlsTest, StaticsGroupBoxAndButtonsKeepTheirTextsAndKinds) {
         ExpectText(IDC_T_PUSH, "&Push"),
         Do([](HWND d) {
             EXPECT_TRUE(SetDlgItemTextA(d, IDC_T_LABEL, "New label"));
-            const auto kind = [&](int id) { return GetWindowLongA(GetDlgItem(d, id), GWL_STYLE) & BS_TYPEMASK; };
+            const auto kind = [&](int id) { return GetWindowLongPtrA(GetDlgItem(d, id), GWL_STYLE) & BS_TYPEMASK; };
             EXPECT_EQ(kind(IDOK), BS_DEFPUSHBUTTON);
             EXPECT_EQ(kind(IDC_T_PUSH), BS_PUSHBUTTON);
             EXPECT_EQ(kind(-1), BS_GROUPBOX);
@@ -799,7 +799,7 @@ std::string NotifyName(UINT code) {
     return std::to_string(static_cast<int>(code));
 }
 
-INT_PTR CALLBACK TestPage(HWND page, UINT message, WPARAM, LPARAM lparam) {
+INT_PTR CALLBACK TestPage(HWND page, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
         case WM_INITDIALOG: {
             const auto* record = reinterpret_cast<const PROPSHEETPAGEA*>(lparam);
@@ -818,6 +818,19 @@ INT_PTR CALLBACK TestPage(HWND page, UINT message, WPARAM, LPARAM lparam) {
             SetWindowLongPtrA(page, DWLP_MSGRESULT, refuse ? TRUE : FALSE);
             return TRUE;
         }
+        case WM_HELP: {
+            if (!g_log.Wants(WM_HELP)) return TRUE;
+            const auto* info = reinterpret_cast<const HELPINFO*>(lparam);
+            g_log.Add("page " + std::to_string(GetWindowLongPtrA(page, GWLP_USERDATA)) + " WM_HELP type " +
+                      std::to_string(info->iContextType) + " control " + std::to_string(info->iCtrlId) +
+                      (info->hItemHandle == GetDlgItem(page, info->iCtrlId) ? " (its window)" : " (another window)"));
+            return TRUE;
+        }
+        case WM_COMMAND:
+            if (!g_log.Wants(WM_COMMAND)) return FALSE;
+            g_log.Add("page " + std::to_string(GetWindowLongPtrA(page, GWLP_USERDATA)) + " WM_COMMAND " +
+                      std::to_string(LOWORD(wparam)) + " " + NotificationName(LOWORD(wparam), HIWORD(wparam)));
+            return FALSE;
         case WM_DESTROY:
             g_log.Add("page " + std::to_string(GetWindowLongPtrA(page, GWLP_USERDATA)) + " WM_DESTROY");
             return FALSE;
@@ -912,6 +925,31 @@ TEST_F(UiSheetTest, TheSheetIsSetUpFromTheHeaderAndCreatesPagesWhenFirstShown) {
     // OK: the current page is left, then every page that was created applies.
     EXPECT_EQ(g_log.Take(), (Log{"page 110 PSN_KILLACTIVE", "page 110 PSN_APPLY", "page 111 PSN_APPLY",
                                  "page 110 WM_DESTROY", "page 111 WM_DESTROY"}));
+}
+
+TEST_F(UiSheetTest, APagesControlsAreUsedAsADialogsAreAndF1GoesToThePage) {
+    PlaySheet({
+        ExpectSheet("Test Sheet", IDD_TEST_PAGE1),
+        Type(IDC_P1_EDIT, "typed"),
+        ExpectText(IDC_P1_EDIT, "typed"),
+        Do([](HWND) {
+            g_log.Take();
+            g_log.Only({WM_HELP});
+        }),
+        PressKey(VK_F1),
+        Do([](HWND) {
+            EXPECT_EQ(g_log.Take(), (Log{"page 110 WM_HELP type 1 control 311 (its window)"}));
+            g_log.Only({WM_COMMAND});
+        }),
+        Click(IDC_P1_CHECK),
+        ExpectCheck(IDC_P1_CHECK, BST_CHECKED),
+        Do([](HWND) {
+            const Log log = g_log.Take();
+            EXPECT_NE(std::find(log.begin(), log.end(), "page 110 WM_COMMAND 312 BN_CLICKED"), log.end())
+                << "the page is the control's dialog";
+        }),
+        PressSheetButton(PSBTN_CANCEL),
+    });
 }
 
 TEST_F(UiSheetTest, APageThatRefusesToBeLeftStaysOnSwitchAndOnOk) {

@@ -38,3 +38,5 @@
 #define IDS_T_PAGE2 102
 #define IDS_T_HELLO 103
 #define IDS_T_EMPTY 104
+#define IDS_T_FORMAT 105   // with formats for arguments
+#define IDS_T_PERCENT 106  // a "%" that is not a format

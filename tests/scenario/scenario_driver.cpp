@@ -201,8 +201,13 @@ Driver::~Driver() = default;
 
 // ---- Windows as the backend reports them --------------------------------------
 
+void Driver::Created(HWND window) {
+    created_.push_back(window);
+}
+
 void Driver::Activated(HWND window) {
     if (window == nullptr) return;
+    created_.erase(std::remove(created_.begin(), created_.end(), window), created_.end());
     for (const auto& w : windows_) {
         if (w->hwnd == window) return;  // active again after a window it owned went
     }
@@ -225,6 +230,7 @@ void Driver::Activated(HWND window) {
 }
 
 void Driver::Destroying(HWND window) {
+    created_.erase(std::remove(created_.begin(), created_.end(), window), created_.end());
     for (auto it = windows_.begin(); it != windows_.end(); ++it) {
         if ((*it)->hwnd != window) continue;
         if (!(*it)->claimed && !failed_) Fail("unexpected window, closed before a step saw it: " + Describe(**it));
@@ -233,13 +239,29 @@ void Driver::Destroying(HWND window) {
     }
 }
 
-bool Driver::Tick() {
-    if (windows_.empty()) return true;
+bool Driver::Tick(HWND modal) {
+    const bool over_time =
+        std::chrono::steady_clock::now() - start_ > std::chrono::milliseconds(options_.time_limit_ms);
+    if (windows_.empty()) {
+        // A dialog that was made but is never shown.
+        if (over_time && !created_.empty()) {
+            if (!failed_)
+                Fail("time limit of " + std::to_string(options_.time_limit_ms) + " ms passed, a dialog never shown");
+            DestroyWindow(created_.back());
+        }
+        return true;
+    }
     const std::shared_ptr<Window> top = windows_.back();  // kept while nested loops change the list
-    if (!failed_ && std::chrono::steady_clock::now() - start_ > std::chrono::milliseconds(options_.time_limit_ms)) {
+    if (!failed_ && over_time) {
         Fail("time limit of " + std::to_string(options_.time_limit_ms) + " ms passed in " + Describe(*top) +
              (next_ < steps_.size() ? "; next step " + DescribeStep(next_) : ""));
     }
+    // A window on its way: wait for it (unless it never comes).
+    bool waiting = !created_.empty();
+    if (modal != nullptr) {
+        waiting = std::none_of(windows_.begin(), windows_.end(), [modal](const auto& w) { return w->hwnd == modal; });
+    }
+    if (waiting && !over_time) return true;
     if (failed_) return Close(*top);
     if (next_ >= steps_.size()) {
         Fail("no step left for " + Describe(*top));

@@ -35,13 +35,19 @@ public:
     Driver(HINSTANCE module, std::vector<Step> steps, const Options& options, Backend& backend);
     ~Driver();
 
+    // A top-level dialog window was created; it is shown and activated when
+    // its modal loop first finds its queue empty, and until then no step runs
+    // (the steps after the action that opens it are meant for it).
+    void Created(HWND window);
     // `window` became the active top-level window.
     void Activated(HWND window);
     // A window is about to be destroyed.
     void Destroying(HWND window);
     // Runs the next step, or closes the active window after a failure.
-    // False when the modal loop should give up (a window that would not close).
-    bool Tick();
+    // `modal` is the window whose modal loop asks, when the backend knows it:
+    // a loop whose window has not been activated yet waits for it. False
+    // when the modal loop should give up (a window that would not close).
+    bool Tick(HWND modal);
     // After the code under test returned.
     ::testing::AssertionResult Finish();
 
@@ -82,8 +88,9 @@ private:
     // Open windows the scenario saw, the active one last. Shared, so a step
     // keeps its window while nested modal loops open and close others.
     std::vector<std::shared_ptr<Window>> windows_;
-    size_t next_ = 0;  // the next step
-    int phase_ = 0;    // of a step that takes several ticks
+    std::vector<HWND> created_;  // created, not yet activated
+    size_t next_ = 0;            // the next step
+    int phase_ = 0;              // of a step that takes several ticks
     bool failed_ = false;
     std::string failures_;
     std::string error_;  // the reason the step at hand gives

@@ -17,7 +17,7 @@ class ScriptedDesktop : public hostwin::Desktop {
 public:
     explicit ScriptedDesktop(Driver& driver) : driver_(driver) {}
     void Activated(HWND window) override { driver_.Activated(window); }
-    bool Idle(HWND) override { return driver_.Tick(); }
+    bool Idle(HWND modal) override { return driver_.Tick(modal); }
     void Destroying(HWND window) override { driver_.Destroying(window); }
 
 private:

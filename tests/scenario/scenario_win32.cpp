@@ -5,6 +5,8 @@
 // modal loop is running (DialogBoxParamA, PropertySheetA, MessageBoxA all
 // dispatch it). Every action is sent, never posted: posted key messages come
 // back doubled through TranslateMessage and race a posted click.
+#include <cstring>
+
 #include "scenario_driver.h"
 
 namespace scenario {
@@ -50,8 +52,21 @@ public:
 
 thread_local Driver* g_driver = nullptr;
 
+// A top-level window of the dialog class: a dialog, a property sheet or a
+// message box.
+bool IsTopLevelDialog(HWND window, const CBT_CREATEWNDA* create) {
+    if ((create->lpcs->style & WS_CHILD) != 0) return false;
+    char name[16] = "";
+    GetClassNameA(window, name, sizeof name);
+    return std::strcmp(name, "#32770") == 0;
+}
+
 LRESULT CALLBACK WatchWindows(int code, WPARAM wparam, LPARAM lparam) {
     if (g_driver != nullptr) {
+        if (code == HCBT_CREATEWND &&
+            IsTopLevelDialog(reinterpret_cast<HWND>(wparam), reinterpret_cast<const CBT_CREATEWNDA*>(lparam))) {
+            g_driver->Created(reinterpret_cast<HWND>(wparam));
+        }
         if (code == HCBT_ACTIVATE) g_driver->Activated(reinterpret_cast<HWND>(wparam));
         if (code == HCBT_DESTROYWND) g_driver->Destroying(reinterpret_cast<HWND>(wparam));
     }
@@ -59,7 +74,7 @@ LRESULT CALLBACK WatchWindows(int code, WPARAM wparam, LPARAM lparam) {
 }
 
 void CALLBACK TickTimer(HWND, UINT, UINT_PTR, DWORD) {
-    if (g_driver != nullptr) g_driver->Tick();
+    if (g_driver != nullptr) g_driver->Tick(nullptr);
 }
 
 }  // namespace
