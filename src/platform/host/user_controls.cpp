@@ -214,7 +214,8 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             InvalidateRect(hwnd, nullptr, FALSE);
             return 0;
         case BM_CLICK:
-            if (!IsWindowEnabled(hwnd)) return 0;
+            // As on Windows, a disabled button is clicked too: the message
+            // comes from the program, not the mouse.
             SendMessageA(hwnd, WM_LBUTTONDOWN, 1, 0);
             SendMessageA(hwnd, WM_LBUTTONUP, 0, 0);
             return 0;

@@ -655,8 +655,12 @@ BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFi
         }
         *lpMsg = m;
         if (wRemoveMsg & PM_REMOVE) {
+            const bool f1 = it->input && m.message == WM_KEYDOWN && m.wParam == VK_F1;
             if (it->input) s.held_modifiers = it->modifiers;
-            s.queue.erase(it);
+            it = s.queue.erase(it);
+            // The F1 key of the keyboard (never a key message sent by a
+            // program) brings the help request behind it.
+            if (f1) s.queue.insert(it, {{m.hwnd, WM_KEYF1, 0, 0, 0, {}}, s.held_modifiers, false});
         }
         return TRUE;
     }
@@ -744,17 +748,16 @@ LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
         }
         case WM_GETICON:
             return reinterpret_cast<LRESULT>(w->icons[wParam == ICON_SMALL ? 0 : 1]);
-        case WM_KEYDOWN:
-            if (wParam == VK_F1) {
-                // F1 asks for help on the window that has the focus.
-                HELPINFO info = {};
-                info.cbSize = sizeof info;
-                info.iContextType = HELPINFO_WINDOW;
-                info.iCtrlId = (w->style & WS_CHILD) ? static_cast<int>(w->id) : 0;
-                info.hItemHandle = hWnd;
-                SendMessageA(hWnd, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
-            }
+        case WM_KEYF1: {
+            // F1 asks for help on the window that has the focus.
+            HELPINFO info = {};
+            info.cbSize = sizeof info;
+            info.iContextType = HELPINFO_WINDOW;
+            info.iCtrlId = (w->style & WS_CHILD) ? static_cast<int>(w->id) : 0;
+            info.hItemHandle = hWnd;
+            SendMessageA(hWnd, WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
             return 0;
+        }
         case WM_SYSKEYDOWN:
             if (lParam & (1 << 29)) {
                 if (wParam == VK_SPACE) {
