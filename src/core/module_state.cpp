@@ -6,6 +6,7 @@
 #include "core/os_detect.h"
 #include "store/settings.h"
 #include "ui/key_record.h"
+#include "ui/window_position.h"
 
 void ResetModuleState() {
     ResetSettingsRecords();
@@ -14,4 +15,5 @@ void ResetModuleState() {
     OsClass = OsUnknown;
     AdapterInfo = AdapterInfoType{};
     ResetDriverChannelState();
+    ResetWindowPosition();
 }

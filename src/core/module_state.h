@@ -2,6 +2,6 @@
 #pragma once
 
 // Clears every module-level record (settings, key record, adapter location,
-// Windows class), as a fresh load of the module would. For tests and tools
-// that run several independent runs in one process.
+// Windows class, window position), as a fresh load of the module would. For
+// tests and tools that run several independent runs in one process.
 void ResetModuleState();

@@ -318,6 +318,7 @@ BOOL WINAPI DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LPVOID lpInBu
 }
 
 BOOL WINAPI CloseHandle(HANDLE hObject) {
+    if (CloseTokenHandle(hObject)) return TRUE;
     State& s = S();
     std::lock_guard lock(s.mutex);
     OpenHandle* oh = FindHandle(s, hObject);

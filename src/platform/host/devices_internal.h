@@ -5,6 +5,8 @@
 
 #include <cstddef>
 
+#include "hostwin_types.h"
+
 namespace hostwin::devices {
 
 // Characters of an NT path, a DOS device name or a target path, terminating
@@ -22,5 +24,9 @@ constexpr size_t kMaxOpenHandles = 64;
 constexpr int kMaxLinkHops = 8;
 // Sleep calls remembered for SleepCalls(): the most recent ones.
 constexpr size_t kSleepRecord = 1024;
+
+// Closes a token handle of OpenProcessToken (user_calls.cpp); false when
+// the handle is no token.
+bool CloseTokenHandle(HANDLE handle);
 
 }  // namespace hostwin::devices

@@ -35,6 +35,17 @@ public:
 
     // The look of `window` changed (text, state, focus, visibility).
     virtual void Changed(HWND window) { (void)window; }
+
+    // Alt+Space on `window`: show its system menu and return the command
+    // the user chose (0 for none); it then arrives as WM_SYSCOMMAND.
+    virtual UINT TrackMenu(HWND window, HMENU menu) {
+        (void)window;
+        (void)menu;
+        return 0;
+    }
+
+    // MessageBeep was called.
+    virtual void Beep(UINT type) { (void)type; }
 };
 
 // Attaches a desktop (not owned; nullptr detaches) and returns the previous.
@@ -49,11 +60,17 @@ void SetDesktopSize(int width, int height);
 // Queued for the thread's message loop, as the hardware would: the modal
 // loop hands it through the dialog manager (Tab, Enter, Escape, arrows,
 // mnemonics) and TranslateMessage (WM_CHAR from a key that types `ch`).
-// `ch` 0 for keys that type nothing. `alt` makes the system-key messages.
-void PostKeyInput(UINT virtual_key, char ch, bool alt = false);
+// `ch` 0 for keys that type nothing. The modifiers are held down during
+// the key: Alt makes the system-key messages (WM_SYSKEYDOWN, WM_SYSCHAR).
+enum : unsigned { kModShift = 1, kModControl = 2, kModAlt = 4 };
+void PostKeyInput(UINT virtual_key, char ch, unsigned modifiers = 0);
 // A click of the left button on `window` (a control or a list item of a
 // dropped combo box list) at client point (x, y).
 void PostClickInput(HWND window, int x, int y);
+
+// The clipboard of edit controls (WM_COPY, WM_CUT, WM_PASTE, Ctrl+C/X/V).
+void SetClipboardText(const std::string& text);
+std::string ClipboardText();
 
 // ---- Recorded calls -----------------------------------------------------------
 struct HelpCall {
@@ -73,11 +90,27 @@ struct ExitWindowsCall {
 };
 std::vector<ExitWindowsCall> ExitWindowsCalls();
 
+// Every MessageBoxA, as it was asked for (the box is shown all the same).
+struct MessageBoxCall {
+    HWND owner;
+    std::string text;
+    std::string caption;
+    UINT style;
+};
+std::vector<MessageBoxCall> MessageBoxCalls();
+
+// The type of every MessageBeep.
+std::vector<UINT> BeepCalls();
+
 // Privilege calls as they were made: "OpenProcessToken", then
 // "LookupPrivilegeValueA:<name>", "AdjustTokenPrivileges".
 std::vector<std::string> TokenCalls();
 // Makes OpenProcessToken fail (ERROR_ACCESS_DENIED) until set back.
 void SetOpenProcessTokenFails(bool fails);
+
+// Forgets the recorded calls (help, restart, privileges, message boxes,
+// beeps); windows stay.
+void ClearRecordedCalls();
 
 // No windows, no queued input, no recorded calls, no desktop, default
 // desktop size. ResetSystem does this too.

@@ -9,3 +9,4 @@
 #include "hostwin_devices.h"
 #include "hostwin_user.h"
 #include "hostwin_resources.h"
+#include "hostwin_commctrl.h"

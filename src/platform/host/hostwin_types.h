@@ -10,6 +10,7 @@
 #define WINAPI
 #define APIENTRY
 #define CALLBACK
+#define WINAPIV
 
 typedef int BOOL;
 typedef unsigned char BYTE;

@@ -16,7 +16,6 @@ bool g_version_fails = false;
 std::string g_computer_name;
 bool g_computer_name_set = false;
 thread_local DWORD g_last_error = 0;
-unsigned g_beeps = 0;
 
 // A NetBIOS-style computer name: upper case, at most 15 characters.
 std::string NormalizeComputerName(const std::string& name) {
@@ -49,10 +48,7 @@ void SetComputerName(const std::string& name) {
 
 std::string PretendComputerName() { return g_computer_name_set ? g_computer_name : HostNameAsComputerName(); }
 
-unsigned BeepCount() { return g_beeps; }
-
 void ResetSystem() {
-    g_beeps = 0;
     g_version = VersionInfo{};
     g_version_fails = false;
     g_computer_name.clear();
@@ -60,6 +56,7 @@ void ResetSystem() {
     RegistryClear();
     ResetDevices();
     ResetModules();
+    ResetUser();
 }
 
 }  // namespace hostwin
@@ -106,7 +103,3 @@ BOOL WINAPI GetComputerNameA(LPSTR buffer, LPDWORD size) {
 DWORD WINAPI GetLastError(void) { return g_last_error; }
 void WINAPI SetLastError(DWORD code) { g_last_error = code; }
 
-BOOL WINAPI MessageBeep(UINT) {
-    ++g_beeps;
-    return TRUE;
-}
