@@ -174,15 +174,15 @@ void FillEveryKind() {
 TEST_F(RegExport, EveryKindOfValueSurvivesSavingAndLoading) {
     FillEveryKind();
     const std::string text = hostwin::RegistryExportText();
-    const std::string dumpLm = Dump("HKEY_LOCAL_MACHINE");
-    const std::string dumpCr = Dump("HKEY_CLASSES_ROOT");
-    ASSERT_NE(dumpLm.find("all bytes"), std::string::npos);
+    const std::string dump_lm = Dump("HKEY_LOCAL_MACHINE");
+    const std::string dump_cr = Dump("HKEY_CLASSES_ROOT");
+    ASSERT_NE(dump_lm.find("all bytes"), std::string::npos);
 
     hostwin::RegistryClear();
     std::string error;
     ASSERT_TRUE(hostwin::RegistryImportText(text, "round.reg", &error)) << error;
-    EXPECT_EQ(Dump("HKEY_LOCAL_MACHINE"), dumpLm);
-    EXPECT_EQ(Dump("HKEY_CLASSES_ROOT"), dumpCr);
+    EXPECT_EQ(Dump("HKEY_LOCAL_MACHINE"), dump_lm);
+    EXPECT_EQ(Dump("HKEY_CLASSES_ROOT"), dump_cr);
     EXPECT_EQ(hostwin::RegistryExportText(), text);
 
     // And the same through a saved file.
@@ -194,8 +194,8 @@ TEST_F(RegExport, EveryKindOfValueSurvivesSavingAndLoading) {
     ASSERT_TRUE(hostwin::RegistryImport(path, &error)) << error;
     std::remove(path.c_str());
     rmdir(dir);
-    EXPECT_EQ(Dump("HKEY_LOCAL_MACHINE"), dumpLm);
-    EXPECT_EQ(Dump("HKEY_CLASSES_ROOT"), dumpCr);
+    EXPECT_EQ(Dump("HKEY_LOCAL_MACHINE"), dump_lm);
+    EXPECT_EQ(Dump("HKEY_CLASSES_ROOT"), dump_cr);
 }
 
 TEST_F(RegExport, ImportMergesIntoWhatIsThere) {

@@ -83,19 +83,19 @@ TEST_F(RegSave, ReplacesTheFileByRenameNotInPlace) {
     FillSample("Old", 3);
     std::string error;
     ASSERT_TRUE(hostwin::RegistrySave(path, &error)) << error;
-    const std::string oldText = Read(path);
+    const std::string old_text = Read(path);
     // A reader that opened the old file keeps seeing all of it.
     int reader = open(path.c_str(), O_RDONLY);
     ASSERT_GE(reader, 0);
     hostwin::RegistryClear();
     FillSample("New", 5);
     ASSERT_TRUE(hostwin::RegistrySave(path, &error)) << error;
-    std::string seen(oldText.size() + 16, '\0');
+    std::string seen(old_text.size() + 16, '\0');
     ssize_t n = pread(reader, seen.data(), seen.size(), 0);
     close(reader);
     ASSERT_GE(n, 0);
     seen.resize(static_cast<size_t>(n));
-    EXPECT_EQ(seen, oldText);
+    EXPECT_EQ(seen, old_text);
     EXPECT_EQ(Read(path), hostwin::RegistryExportText());
     EXPECT_EQ(Files(), std::set<std::string>{"machine.reg"});
 }
@@ -139,9 +139,9 @@ TEST_F(RegSave, FailsCleanly) {
 TEST_F(RegSave, WaitsForTheDirectoryLock) {
     FillSample("A", 2);
     const std::string path = dir_ + "/machine.reg";
-    int lockFd = open(dir_.c_str(), O_RDONLY | O_DIRECTORY);
-    ASSERT_GE(lockFd, 0);
-    ASSERT_EQ(flock(lockFd, LOCK_EX), 0);
+    int lock_fd = open(dir_.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(lock_fd, 0);
+    ASSERT_EQ(flock(lock_fd, LOCK_EX), 0);
     pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
@@ -150,8 +150,8 @@ TEST_F(RegSave, WaitsForTheDirectoryLock) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_TRUE(Files().empty()) << "saved while another process held the lock";
-    flock(lockFd, LOCK_UN);
-    close(lockFd);
+    flock(lock_fd, LOCK_UN);
+    close(lock_fd);
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
@@ -161,12 +161,12 @@ TEST_F(RegSave, WaitsForTheDirectoryLock) {
 TEST_F(RegSave, TwoProcessesSavingAtOnceNeverTearTheFile) {
     const std::string path = dir_ + "/machine.reg";
     FillSample("First", 150);
-    const std::string textA = hostwin::RegistryExportText();
+    const std::string text_a = hostwin::RegistryExportText();
     hostwin::RegistryClear();
     FillSample("Second", 100);
-    const std::string textB = hostwin::RegistryExportText();
+    const std::string text_b = hostwin::RegistryExportText();
     hostwin::RegistryClear();
-    ASSERT_NE(textA, textB);
+    ASSERT_NE(text_a, text_b);
 
     constexpr int kSaves = 40;
     pid_t children[2];
@@ -193,14 +193,14 @@ TEST_F(RegSave, TwoProcessesSavingAtOnceNeverTearTheFile) {
         std::string seen = Read(path);
         if (seen.empty()) continue;
         ++looks;
-        if (seen != textA && seen != textB) ++bad;
+        if (seen != text_a && seen != text_b) ++bad;
         hostwin::RegistryClear();
         if (!hostwin::RegistryImport(path, &error)) ++bad;
     }
     for (int c = 0; c < 2; ++c) EXPECT_TRUE(WIFEXITED(status[c]) && WEXITSTATUS(status[c]) == 0) << "saver " << c;
     EXPECT_EQ(bad, 0) << "of " << looks << " looks";
     const std::string last = Read(path);
-    EXPECT_TRUE(last == textA || last == textB);
+    EXPECT_TRUE(last == text_a || last == text_b);
     EXPECT_EQ(Files(), std::set<std::string>{"machine.reg"});
     hostwin::RegistryClear();
 }

@@ -79,40 +79,40 @@ size_t NarrowUtf16(unsigned char* p, size_t n) {
 template <bool kApply>
 class Parser {
 public:
-    Parser(const char* text, size_t size, const std::string& name, bool utf16Strings, Store* store)
-        : p_(text), end_(text + size), name_(name), utf16Strings_(utf16Strings), store_(store) {}
+    Parser(const char* text, size_t size, const std::string& name, bool utf16_strings, Store* store)
+        : p_(text), end_(text + size), name_(name), utf16_strings_(utf16_strings), store_(store) {}
 
     // Parses everything after the header line (line 1).
-    bool run(std::string* error) {
+    bool Run(std::string* error) {
         error_ = error;
         line_ = 1;
-        skipLine();
+        SkipLine();
         std::string_view line;
-        while (nextLine(&line)) {
+        while (NextLine(&line)) {
             if (line.empty() || line[0] == ';') continue;
             bool ok;
             if (line[0] == '[')
-                ok = section(line);
+                ok = Section(line);
             else if (line[0] == '"' || line[0] == '@')
-                ok = value(line);
+                ok = Value(line);
             else
-                ok = fail("unrecognised line \"" + Snippet(line) + "\"");
+                ok = Fail("unrecognised line \"" + Snippet(line) + "\"");
             if (!ok) return false;
         }
-        finishSection();
+        FinishSection();
         return true;
     }
 
 private:
     // ---- Lines --------------------------------------------------------------
 
-    void skipLine() {
+    void SkipLine() {
         const char* nl = static_cast<const char*>(std::memchr(p_, '\n', static_cast<size_t>(end_ - p_)));
         p_ = nl ? nl + 1 : end_;
     }
 
     // The next line without its end, leading and trailing blanks.
-    bool nextLine(std::string_view* out) {
+    bool NextLine(std::string_view* out) {
         if (p_ >= end_) return false;
         ++line_;
         const char* start = p_;
@@ -125,53 +125,54 @@ private:
         return true;
     }
 
-    bool fail(const std::string& what) {
+    bool Fail(const std::string& what) {
         if (error_) *error_ = name_ + ":" + std::to_string(line_) + ": " + what;
         return false;
     }
 
     // ---- Sections -------------------------------------------------------------
 
-    bool section(std::string_view line) {
-        if (line.back() != ']' || line.size() < 2) return fail("bad section line \"" + Snippet(line) + "\"");
+    bool Section(std::string_view line) {
+        if (line.back() != ']' || line.size() < 2) return Fail("bad section line \"" + Snippet(line) + "\"");
         std::string_view path = line.substr(1, line.size() - 2);
         bool remove = !path.empty() && path[0] == '-';
         if (remove) path.remove_prefix(1);
         size_t sep = path.find('\\');
-        std::string_view rootName = path.substr(0, sep);
+        std::string_view root_name = path.substr(0, sep);
         Root root;
-        if (!reg::ParseRootName(rootName, false, &root)) return fail("unknown root key \"" + Snippet(rootName) + "\"");
+        if (!reg::ParseRootName(root_name, false, &root))
+            return Fail("unknown root key \"" + Snippet(root_name) + "\"");
         std::string_view rest = sep == std::string_view::npos ? std::string_view() : path.substr(sep + 1);
         if (reg::SplitPath(rest, &parts_) != ERROR_SUCCESS) {
             // A leading backslash here is a doubled separator: skip it like
             // the others; only an over-long name is an error.
             while (!rest.empty() && rest[0] == '\\') rest.remove_prefix(1);
             if (reg::SplitPath(rest, &parts_) != ERROR_SUCCESS)
-                return fail("key name longer than " + std::to_string(reg::kMaxKeyNameLength) + " characters");
+                return Fail("key name longer than " + std::to_string(reg::kMaxKeyNameLength) + " characters");
         }
         if (parts_.size() > reg::kMaxDepth)
-            return fail("key path deeper than " + std::to_string(reg::kMaxDepth) + " levels");
-        if (remove && parts_.empty()) return fail("a root key cannot be deleted");
-        inSection_ = true;
+            return Fail("key path deeper than " + std::to_string(reg::kMaxDepth) + " levels");
+        if (remove && parts_.empty()) return Fail("a root key cannot be deleted");
+        in_section_ = true;
         if constexpr (kApply) {
-            finishSection();
-            Key* k = store_->root(root);
+            FinishSection();
+            Key* k = store_->RootKey(root);
             if (remove) {
-                k = store_->find(k, parts_);
-                if (k) store_->removeTree(k);
+                k = store_->Find(k, parts_);
+                if (k) store_->RemoveTree(k);
                 current_ = nullptr;  // values under a deleted key are ignored
             } else {
                 bool created;
-                for (std::string_view part : parts_) k = store_->childFor(k, part, &created);
+                for (std::string_view part : parts_) k = store_->ChildFor(k, part, &created);
                 current_ = k;
             }
         }
         return true;
     }
 
-    void finishSection() {
+    void FinishSection() {
         if constexpr (kApply) {
-            if (current_) store_->compactValues(current_);
+            if (current_) store_->CompactValues(current_);
             current_ = nullptr;
         }
     }
@@ -179,7 +180,7 @@ private:
     // ---- Values ---------------------------------------------------------------
 
     // Reads a quoted string starting at s[*pos] (the opening quote) into out.
-    bool quoted(std::string_view s, size_t* pos, std::string* out) {
+    bool Quoted(std::string_view s, size_t* pos, std::string* out) {
         out->clear();
         size_t i = *pos + 1;
         while (true) {
@@ -187,12 +188,12 @@ private:
             size_t j = i;
             while (j < s.size() && s[j] != '"' && s[j] != '\\') ++j;
             out->append(s.data() + i, j - i);
-            if (j >= s.size()) return fail("unterminated string");
+            if (j >= s.size()) return Fail("unterminated string");
             if (s[j] == '"') {
                 *pos = j + 1;
                 return true;
             }
-            if (j + 1 >= s.size()) return fail("unterminated string");
+            if (j + 1 >= s.size()) return Fail("unterminated string");
             char e = s[j + 1];
             switch (e) {
                 case '\\':
@@ -209,26 +210,26 @@ private:
                     out->push_back('\r');
                     break;
                 default:
-                    return fail(std::string("bad escape sequence \"\\") + e + "\"");
+                    return Fail(std::string("bad escape sequence \"\\") + e + "\"");
             }
             i = j + 2;
         }
     }
 
-    bool value(std::string_view line) {
-        if (!inSection_) return fail("value outside of any section");
+    bool Value(std::string_view line) {
+        if (!in_section_) return Fail("value outside of any section");
         size_t pos;
         if (line[0] == '@') {
-            valueName_.clear();
+            value_name_.clear();
             pos = 1;
         } else {
             pos = 0;
-            if (!quoted(line, &pos, &valueName_)) return false;
-            if (valueName_.size() > reg::kMaxValueNameLength)
-                return fail("value name longer than " + std::to_string(reg::kMaxValueNameLength) + " characters");
+            if (!Quoted(line, &pos, &value_name_)) return false;
+            if (value_name_.size() > reg::kMaxValueNameLength)
+                return Fail("value name longer than " + std::to_string(reg::kMaxValueNameLength) + " characters");
         }
         while (pos < line.size() && IsBlank(line[pos])) ++pos;
-        if (pos >= line.size() || line[pos] != '=') return fail("expected '=' after the value name");
+        if (pos >= line.size() || line[pos] != '=') return Fail("expected '=' after the value name");
         ++pos;
         while (pos < line.size() && IsBlank(line[pos])) ++pos;
         std::string_view rest = line.substr(pos);
@@ -236,23 +237,23 @@ private:
         uint32_t type;
         if (rest == "-") {
             if constexpr (kApply) {
-                if (current_) store_->deleteValue(current_, valueName_);
+                if (current_) store_->DeleteValue(current_, value_name_);
             }
             return true;
         } else if (!rest.empty() && rest[0] == '"') {
             size_t end = 0;
-            if (!quoted(rest, &end, &text_)) return false;
-            if (end != rest.size()) return fail("unexpected text after the string");
+            if (!Quoted(rest, &end, &text_)) return false;
+            if (end != rest.size()) return Fail("unexpected text after the string");
             type = REG_SZ;
             data_.assign(text_.begin(), text_.end());
             data_.push_back(0);
         } else if (StartsWithNoCase(rest, "dword:")) {
             std::string_view digits = rest.substr(6);
-            if (digits.empty() || digits.size() > 8) return fail("bad dword value \"" + Snippet(rest) + "\"");
+            if (digits.empty() || digits.size() > 8) return Fail("bad dword value \"" + Snippet(rest) + "\"");
             uint32_t d = 0;
             for (char c : digits) {
                 int h = HexDigit(c);
-                if (h < 0) return fail("bad dword value \"" + Snippet(rest) + "\"");
+                if (h < 0) return Fail("bad dword value \"" + Snippet(rest) + "\"");
                 d = d << 4 | static_cast<uint32_t>(h);
             }
             type = REG_DWORD;
@@ -264,39 +265,39 @@ private:
             if (rest[3] == '(') {
                 size_t close = rest.find(')');
                 std::string_view t = close == std::string_view::npos ? std::string_view() : rest.substr(4, close - 4);
-                if (t.empty() || t.size() > 8) return fail("bad value type in \"" + Snippet(rest) + "\"");
+                if (t.empty() || t.size() > 8) return Fail("bad value type in \"" + Snippet(rest) + "\"");
                 type = 0;
                 for (char c : t) {
                     int h = HexDigit(c);
-                    if (h < 0) return fail("bad value type in \"" + Snippet(rest) + "\"");
+                    if (h < 0) return Fail("bad value type in \"" + Snippet(rest) + "\"");
                     type = type << 4 | static_cast<uint32_t>(h);
                 }
                 i = close + 1;
                 if (i >= rest.size() || rest[i] != ':')
-                    return fail("expected ':' after \"" + Snippet(rest.substr(0, i)) + "\"");
+                    return Fail("expected ':' after \"" + Snippet(rest.substr(0, i)) + "\"");
             }
-            if (!hexBytes(rest.substr(i + 1))) return false;
+            if (!HexBytes(rest.substr(i + 1))) return false;
             // Version 5 files hold the strings of these types as UTF-16; the
             // applet reads them through the 8-bit functions.
-            if (utf16Strings_ && (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ))
+            if (utf16_strings_ && (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ))
                 data_.resize(NarrowUtf16(data_.data(), data_.size()));
         } else {
-            return fail("unknown value data \"" + Snippet(rest) + "\"");
+            return Fail("unknown value data \"" + Snippet(rest) + "\"");
         }
         if constexpr (kApply) {
             if (current_ &&
-                !store_->setValue(current_, valueName_, type, data_.data(), static_cast<uint32_t>(data_.size())))
-                return fail("value too large");
+                !store_->SetValue(current_, value_name_, type, data_.data(), static_cast<uint32_t>(data_.size())))
+                return Fail("value too large");
         }
         return true;
     }
 
     // Comma-separated bytes, possibly continued over several lines with a
     // trailing backslash.
-    bool hexBytes(std::string_view s) {
+    bool HexBytes(std::string_view s) {
         data_.clear();
         size_t i = 0;
-        bool expectByte = true;  // false right after a byte: a comma or the end must come
+        bool expect_byte = true;  // false right after a byte: a comma or the end must come
         while (true) {
             while (i < s.size() && IsBlank(s[i])) ++i;
             if (i >= s.size()) return true;
@@ -304,42 +305,42 @@ private:
                 // Continued: the data goes on on the next line.
                 std::string_view next;
                 int at = line_;
-                if (!nextLine(&next) || next.empty()) {
+                if (!NextLine(&next) || next.empty()) {
                     line_ = at;
-                    return fail("hex data continued past the end of the value");
+                    return Fail("hex data continued past the end of the value");
                 }
                 s = next;
                 i = 0;
                 continue;
             }
-            if (!expectByte) {
-                if (s[i] != ',') return fail("bad hex byte \"" + Snippet(s.substr(i)) + "\"");
+            if (!expect_byte) {
+                if (s[i] != ',') return Fail("bad hex byte \"" + Snippet(s.substr(i)) + "\"");
                 ++i;
-                expectByte = true;
+                expect_byte = true;
                 continue;
             }
             int hi = HexDigit(s[i]);
             int lo = i + 1 < s.size() ? HexDigit(s[i + 1]) : -1;
             size_t len = lo >= 0 ? 2 : 1;
             if (hi < 0 || (i + len < s.size() && HexDigit(s[i + len]) >= 0))
-                return fail("bad hex byte \"" + Snippet(s.substr(i)) + "\"");
+                return Fail("bad hex byte \"" + Snippet(s.substr(i)) + "\"");
             data_.push_back(static_cast<unsigned char>(lo >= 0 ? hi << 4 | lo : hi));
             i += len;
-            expectByte = false;
+            expect_byte = false;
         }
     }
 
     const char* p_;
     const char* end_;
     const std::string& name_;
-    bool utf16Strings_;
+    bool utf16_strings_;
     Store* store_;
     std::string* error_ = nullptr;
     int line_ = 0;
-    bool inSection_ = false;
+    bool in_section_ = false;
     Key* current_ = nullptr;
     reg::PathParts parts_;
-    std::string valueName_, text_;
+    std::string value_name_, text_;
     std::vector<unsigned char> data_;
 };
 
@@ -371,10 +372,10 @@ bool ImportBuffer(char* text, size_t size, const std::string& name, std::string*
         return fail(1,
                     "unknown header \"" + Snippet(header) + "\" (expected REGEDIT4 or " + std::string(kHeader5) + ")");
 
-    Store& s = Store::instance();
-    if (!Parser<false>(text, size, name, v5, &s).run(error)) return false;
-    std::lock_guard<std::mutex> lock(s.mutex());
-    return Parser<true>(text, size, name, v5, &s).run(error);
+    Store& s = Store::Instance();
+    if (!Parser<false>(text, size, name, v5, &s).Run(error)) return false;
+    std::lock_guard<std::mutex> lock(s.Mutex());
+    return Parser<true>(text, size, name, v5, &s).Run(error);
 }
 
 }  // namespace

@@ -34,32 +34,32 @@ public:
     // fd < 0: everything stays in text(); otherwise written out in chunks.
     explicit Writer(int fd) : fd_(fd) {}
 
-    std::string& text() { return buf_; }
-    int error() const { return errno_; }
-    bool unwritableName() const { return unwritableName_; }
+    std::string& Text() { return buf_; }
+    int Error() const { return errno_; }
+    bool UnwritableName() const { return unwritable_name_; }
 
-    void header() { buf_ += "REGEDIT4\r\n\r\n"; }
+    void Header() { buf_ += "REGEDIT4\r\n\r\n"; }
 
-    void tree(const Key* k, std::string& path) {
+    void Tree(const Key* k, std::string& path) {
         buf_ += '[';
         buf_ += path;
         buf_ += "]\r\n";
         reg::ValueCursor c(k);
         ValueRef v;
-        while (c.next(&v)) value(v);
+        while (c.Next(&v)) Value(v);
         buf_ += "\r\n";
-        maybeFlush();
+        MaybeFlush();
         for (const Key* child : k->children) {
             size_t len = path.size();
             path += '\\';
-            path += child->name();
-            if (child->name().find_first_of("\r\n") != std::string_view::npos) unwritableName_ = true;
-            tree(child, path);
+            path += child->Name();
+            if (child->Name().find_first_of("\r\n") != std::string_view::npos) unwritable_name_ = true;
+            Tree(child, path);
             path.resize(len);
         }
     }
 
-    bool flush() {
+    bool Flush() {
         if (fd_ < 0 || errno_) return errno_ == 0;
         const char* p = buf_.data();
         size_t left = buf_.size();
@@ -78,12 +78,12 @@ public:
     }
 
 private:
-    void maybeFlush() {
-        if (fd_ >= 0 && buf_.size() >= kFlushSize) flush();
+    void MaybeFlush() {
+        if (fd_ >= 0 && buf_.size() >= kFlushSize) Flush();
     }
 
     // Appends s between quotes with \ and " escaped; returns the columns used.
-    size_t quoted(const unsigned char* s, size_t n) {
+    size_t Quoted(const unsigned char* s, size_t n) {
         size_t start = buf_.size();
         buf_ += '"';
         for (size_t i = 0; i < n; ++i) {
@@ -104,19 +104,19 @@ private:
         return true;
     }
 
-    void value(const ValueRef& v) {
+    void Value(const ValueRef& v) {
         size_t col;
         if (v.name.empty()) {
             buf_ += '@';
             col = 1;
         } else {
-            if (v.name.find_first_of("\r\n") != std::string_view::npos) unwritableName_ = true;
-            col = quoted(reinterpret_cast<const unsigned char*>(v.name.data()), v.name.size());
+            if (v.name.find_first_of("\r\n") != std::string_view::npos) unwritable_name_ = true;
+            col = Quoted(reinterpret_cast<const unsigned char*>(v.name.data()), v.name.size());
         }
         buf_ += '=';
         ++col;
         if (PlainString(v)) {
-            quoted(v.data, v.size - 1);
+            Quoted(v.data, v.size - 1);
         } else if (v.type == REG_DWORD && v.size == 4) {
             uint32_t d =
                 uint32_t(v.data[0]) | uint32_t(v.data[1]) << 8 | uint32_t(v.data[2]) << 16 | uint32_t(v.data[3]) << 24;
@@ -124,12 +124,12 @@ private:
             for (int i = 0; i < 8; ++i) tmp[6 + i] = kHexDigits[(d >> (28 - 4 * i)) & 0xf];
             buf_.append(tmp, 14);
         } else {
-            hex(v, col);
+            Hex(v, col);
         }
         buf_ += "\r\n";
     }
 
-    void hex(const ValueRef& v, size_t col) {
+    void Hex(const ValueRef& v, size_t col) {
         size_t start = buf_.size();
         if (v.type == REG_BINARY) {
             buf_ += "hex:";
@@ -156,7 +156,7 @@ private:
     int fd_;
     std::string buf_;
     int errno_ = 0;
-    bool unwritableName_ = false;
+    bool unwritable_name_ = false;
 };
 
 // Writes the registry (root empty) or the subtree `root`. False if `root`
@@ -166,16 +166,16 @@ bool WriteRegistry(Store& s, const std::string& root, Writer& w) {
     if (!root.empty()) {
         Key* k = reg::FindByFullName(s, root, &path);
         if (!k) return false;
-        w.header();
-        w.tree(k, path);
+        w.Header();
+        w.Tree(k, path);
         return true;
     }
-    w.header();
+    w.Header();
     for (int i = 0; i < static_cast<int>(Root::Count); ++i) {
-        Key* k = s.root(static_cast<Root>(i));
-        if (k->children.empty() && k->valueCount == 0) continue;
+        Key* k = s.RootKey(static_cast<Root>(i));
+        if (k->children.empty() && k->value_count == 0) continue;
         path = reg::RootFullName(static_cast<Root>(i));
-        w.tree(k, path);
+        w.Tree(k, path);
     }
     return true;
 }
@@ -187,12 +187,12 @@ std::string ErrnoText(int e) {
 class Fd {
 public:
     explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() { reset(); }
+    ~Fd() { Reset(); }
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
+    int Get() const { return fd_; }
     // Closes now; returns close()'s errno (0 if fine).
-    int reset() {
+    int Reset() {
         int e = 0;
         if (fd_ >= 0 && ::close(fd_) != 0) e = errno;
         fd_ = -1;
@@ -206,11 +206,11 @@ private:
 }  // namespace
 
 std::string RegistryExportText(const std::string& root) {
-    Store& s = Store::instance();
-    std::lock_guard<std::mutex> lock(s.mutex());
+    Store& s = Store::Instance();
+    std::lock_guard<std::mutex> lock(s.Mutex());
     Writer w(-1);
     if (!WriteRegistry(s, root, w)) return "REGEDIT4\r\n\r\n";
-    return std::move(w.text());
+    return std::move(w.Text());
 }
 
 bool RegistrySave(const std::string& path, std::string* error, const std::string& root) {
@@ -225,9 +225,9 @@ bool RegistrySave(const std::string& path, std::string* error, const std::string
 
     // The directory itself is the lock: two savers of files in it take turns,
     // and nothing is left behind to clean up.
-    Fd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dirFd.get() < 0) return fail("cannot open directory " + dir + ": " + ErrnoText(errno));
-    while (::flock(dirFd.get(), LOCK_EX) != 0) {
+    Fd dir_fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir_fd.Get() < 0) return fail("cannot open directory " + dir + ": " + ErrnoText(errno));
+    while (::flock(dir_fd.Get(), LOCK_EX) != 0) {
         if (errno != EINTR) return fail("cannot lock directory " + dir + ": " + ErrnoText(errno));
     }
 
@@ -242,26 +242,26 @@ bool RegistrySave(const std::string& path, std::string* error, const std::string
         if (errno != EEXIST || n >= 1000) return fail("cannot create " + tmp + ": " + ErrnoText(errno));
     }
     Fd fd(f);
-    auto failRemoving = [&](const std::string& what) {
-        fd.reset();
+    auto fail_removing = [&](const std::string& what) {
+        fd.Reset();
         ::unlink(tmp.c_str());
         return fail(what);
     };
 
     {
-        Store& s = Store::instance();
-        std::lock_guard<std::mutex> lock(s.mutex());
-        Writer w(fd.get());
-        if (!WriteRegistry(s, root, w)) return failRemoving("no such key: " + root);
-        if (w.unwritableName())
-            return failRemoving("a key or value name holds a line break, which a registry file cannot carry");
-        if (!w.flush()) return failRemoving("write failed: " + ErrnoText(w.error()));
+        Store& s = Store::Instance();
+        std::lock_guard<std::mutex> lock(s.Mutex());
+        Writer w(fd.Get());
+        if (!WriteRegistry(s, root, w)) return fail_removing("no such key: " + root);
+        if (w.UnwritableName())
+            return fail_removing("a key or value name holds a line break, which a registry file cannot carry");
+        if (!w.Flush()) return fail_removing("write failed: " + ErrnoText(w.Error()));
     }
-    if (::fsync(fd.get()) != 0) return failRemoving("fsync failed: " + ErrnoText(errno));
-    if (int e = fd.reset()) return failRemoving("close failed: " + ErrnoText(e));
-    if (::rename(tmp.c_str(), path.c_str()) != 0) return failRemoving("cannot replace: " + ErrnoText(errno));
+    if (::fsync(fd.Get()) != 0) return fail_removing("fsync failed: " + ErrnoText(errno));
+    if (int e = fd.Reset()) return fail_removing("close failed: " + ErrnoText(e));
+    if (::rename(tmp.c_str(), path.c_str()) != 0) return fail_removing("cannot replace: " + ErrnoText(errno));
     // Make the rename itself durable.
-    ::fsync(dirFd.get());
+    ::fsync(dir_fd.Get());
     return true;
 }
 
