@@ -2,10 +2,12 @@
 // savers and a very large value. Run by hand; no test runs it (the host
 // tests run small versions of the first two).
 //
-//   hivestress lost-writes [PROCS [WRITES]]
+//   hivestress lost-writes [PROCS [WRITES [plain]]]
 //       PROCS processes (default 8) each add WRITES values (default 100) to
-//       one hive, one value per load-change-save round, and the writes
-//       missing from the final file are counted.
+//       one hive, one value per load-change-save round inside a hive
+//       session, and the writes missing from the final file are counted.
+//       With "plain", each round is RegistryImport and RegistrySave without
+//       a session, as a program had to do before sessions existed.
 //   hivestress kills [KEYS [COUNT]]
 //       Saves a hive of KEYS keys (default 20000), then COUNT times (default
 //       400) starts a saver of a changed registry and kills it with SIGKILL
@@ -134,7 +136,7 @@ int Wait(pid_t pid) {
 
 constexpr const char* kStressKey = "Software\\HiveStress";
 
-int LostWrites(int procs, int writes) {
+int LostWrites(int procs, int writes, bool plain) {
     const std::string dir = MakeDir();
     const std::string path = dir + "/hive.reg";
     std::vector<pid_t> children;
@@ -146,12 +148,28 @@ int LostWrites(int procs, int writes) {
             int failures = 0;
             for (int i = 0; i < writes; ++i) {
                 std::string error;
-                if (!Load(path, &error)) {
+                const std::string name = "p" + std::to_string(p) + "w" + std::to_string(i);
+                if (plain) {
+                    if (!Load(path, &error)) {
+                        ++failures;
+                        continue;
+                    }
+                    SetNumber(kStressKey, name, static_cast<uint32_t>(i));
+                    if (!hostwin::RegistrySave(path, &error)) ++failures;
+                    continue;
+                }
+                hostwin::HiveSession hive;
+                if (!hive.Open(path, hostwin::HiveLock::kExclusive, hostwin::kHiveLockWait, &error) ||
+                    !hive.Load(&error)) {
+                    std::fprintf(stderr, "hivestress: %s\n", error.c_str());
                     ++failures;
                     continue;
                 }
-                SetNumber(kStressKey, "p" + std::to_string(p) + "w" + std::to_string(i), static_cast<uint32_t>(i));
-                if (!hostwin::RegistrySave(path, &error)) ++failures;
+                SetNumber(kStressKey, name, static_cast<uint32_t>(i));
+                if (!hive.Save(&error)) {
+                    std::fprintf(stderr, "hivestress: %s\n", error.c_str());
+                    ++failures;
+                }
             }
             _exit(failures ? 1 : 0);
         }
@@ -168,7 +186,8 @@ int LostWrites(int procs, int writes) {
     const size_t found = CountValues(std::string("HKEY_LOCAL_MACHINE\\") + kStressKey);
     const size_t total = static_cast<size_t>(procs) * static_cast<size_t>(writes);
     RemoveDir(dir);
-    std::printf("processes: %d, writes each: %d, time: %.2f s\n", procs, writes, seconds);
+    std::printf("processes: %d, writes each: %d, %s, time: %.2f s\n", procs, writes,
+                plain ? "plain import and save" : "in hive sessions", seconds);
     std::printf("processes reporting a failed load or save: %d\n", failed);
     std::printf("lost writes: %zu of %zu\n", total - found, total);
     return found == total ? 0 : 2;
@@ -334,7 +353,7 @@ int ModeAndLinks() {
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: hivestress lost-writes [PROCS [WRITES]]\n"
+                 "usage: hivestress lost-writes [PROCS [WRITES [plain]]]\n"
                  "       hivestress kills [KEYS [COUNT]]\n"
                  "       hivestress import-peak [MB [utf16]]\n"
                  "       hivestress mode-and-links\n");
@@ -353,7 +372,8 @@ int Arg(int argc, char** argv, int i, int fallback) {
 int main(int argc, char** argv) {
     if (argc < 2) return Usage();
     const std::string cmd = argv[1];
-    if (cmd == "lost-writes") return LostWrites(Arg(argc, argv, 2, 8), Arg(argc, argv, 3, 100));
+    if (cmd == "lost-writes")
+        return LostWrites(Arg(argc, argv, 2, 8), Arg(argc, argv, 3, 100), argc > 4 && std::string(argv[4]) == "plain");
     if (cmd == "kills") return Kills(Arg(argc, argv, 2, 20000), Arg(argc, argv, 3, 400));
     if (cmd == "import-peak") return ImportPeak(Arg(argc, argv, 2, 100), argc > 3 && std::string(argv[3]) == "utf16");
     if (cmd == "mode-and-links") return ModeAndLinks();

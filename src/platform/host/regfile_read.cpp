@@ -1,5 +1,5 @@
-// Reading regedit files into the registry: RegistryImport and
-// RegistryImportText.
+// Reading regedit files into the registry: RegistryImport,
+// RegistryImportText and the loading of a hive session.
 //
 // Both formats regedit writes are read: "REGEDIT4" (8-bit text) and
 // "Windows Registry Editor Version 5.00" (UTF-16LE with a byte-order mark).
@@ -344,9 +344,9 @@ private:
     std::vector<unsigned char> data_;
 };
 
-// Parses `text` (modified in place if it is UTF-16) and, if it is sound,
-// applies it to the registry.
-bool ImportBuffer(char* text, size_t size, const std::string& name, std::string* error) {
+// Parses `text` (modified in place) and, if it is sound, applies it to the
+// registry: merged into it, or replacing it when `replace` is set.
+bool ImportBuffer(char* text, size_t size, const std::string& name, bool replace, std::string* error) {
     auto fail = [&](int line, const std::string& what) {
         if (error) *error = name + ":" + std::to_string(line) + ": " + what;
         return false;
@@ -375,24 +375,24 @@ bool ImportBuffer(char* text, size_t size, const std::string& name, std::string*
     Store& s = Store::Instance();
     if (!Parser<false>(text, size, name, v5, &s).Run(error)) return false;
     std::lock_guard<std::mutex> lock(s.Mutex());
+    if (replace) s.Clear();
     return Parser<true>(text, size, name, v5, &s).Run(error);
 }
 
-}  // namespace
-
-bool RegistryImportText(const std::string& text, const std::string& name, std::string* error) {
-    std::unique_ptr<char[]> copy(new char[text.size() + 1]);
-    std::memcpy(copy.get(), text.data(), text.size());
-    return ImportBuffer(copy.get(), text.size(), name, error);
-}
-
-bool RegistryImport(const std::string& path, std::string* error) {
+// Reads a whole regular file into `*out` (one byte more than its size, for
+// the parser's convenience). `*missing` tells a file that does not exist.
+bool ReadWholeFile(const std::string& path, std::unique_ptr<char[]>* out, size_t* size, bool* missing,
+                   std::string* error) {
     auto fail = [&](const std::string& what) {
         if (error) *error = path + ": " + what;
         return false;
     };
+    *missing = false;
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return fail(std::string("cannot open: ") + std::strerror(errno));
+    if (fd < 0) {
+        *missing = errno == ENOENT;
+        return fail(std::string("cannot open: ") + std::strerror(errno));
+    }
     struct stat st;
     if (::fstat(fd, &st) != 0) {
         int e = errno;
@@ -403,12 +403,11 @@ bool RegistryImport(const std::string& path, std::string* error) {
         ::close(fd);
         return fail("not a regular file");
     }
-    // Read once, parse in place.
-    size_t size = static_cast<size_t>(st.st_size);
-    std::unique_ptr<char[]> buf(new char[size + 1]);
+    *size = static_cast<size_t>(st.st_size);
+    out->reset(new char[*size + 1]);
     size_t got = 0;
-    while (got < size) {
-        ssize_t n = ::read(fd, buf.get() + got, size - got);
+    while (got < *size) {
+        ssize_t n = ::read(fd, out->get() + got, *size - got);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             int e = n < 0 ? errno : 0;
@@ -418,7 +417,42 @@ bool RegistryImport(const std::string& path, std::string* error) {
         got += static_cast<size_t>(n);
     }
     ::close(fd);
-    return ImportBuffer(buf.get(), size, path, error);
+    return true;
+}
+
+}  // namespace
+
+bool RegistryImportText(const std::string& text, const std::string& name, std::string* error) {
+    std::unique_ptr<char[]> copy(new char[text.size() + 1]);
+    std::memcpy(copy.get(), text.data(), text.size());
+    return ImportBuffer(copy.get(), text.size(), name, false, error);
+}
+
+bool RegistryImport(const std::string& path, std::string* error) {
+    // Read once, parse in place.
+    std::unique_ptr<char[]> buf;
+    size_t size = 0;
+    bool missing = false;
+    if (!ReadWholeFile(path, &buf, &size, &missing, error)) return false;
+    return ImportBuffer(buf.get(), size, path, false, error);
+}
+
+bool HiveSession::Load(std::string* error) {
+    if (!IsOpen()) {
+        if (error) *error = "no hive session is open";
+        return false;
+    }
+    std::unique_ptr<char[]> buf;
+    size_t size = 0;
+    bool missing = false;
+    if (!ReadWholeFile(target_, &buf, &size, &missing, error)) {
+        if (!missing) return false;
+        // A hive that does not exist yet is an empty registry; the first
+        // save creates the file.
+        RegistryClear();
+        return true;
+    }
+    return ImportBuffer(buf.get(), size, path_, true, error);
 }
 
 }  // namespace hostwin
