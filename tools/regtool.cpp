@@ -69,6 +69,7 @@ bool WriteSample(const std::string& file, const std::string& root) {
     set(h, "Lines", REG_SZ, sz("one\r\ntwo"));
     set(h, "Name \"with\" \\back\\slashes", REG_SZ, sz("odd name"));
     set(h, "[=]", REG_SZ, sz("brackets and equals"));
+    set(h, "Name\r\nover two lines", REG_SZ, sz("a name with a line break"));
     set(h, "Number", REG_DWORD, std::string("\x2a\0\0\0", 4));
     set(h, "Max", REG_DWORD, std::string("\xff\xff\xff\xff", 4));
     set(h, "Zero", REG_DWORD, std::string(4, '\0'));

@@ -198,6 +198,28 @@ TEST_F(RegExport, EveryKindOfValueSurvivesSavingAndLoading) {
     EXPECT_EQ(Dump("HKEY_CLASSES_ROOT"), dump_cr);
 }
 
+TEST_F(RegExport, LineBreaksInValueNamesAreEscapedAndReadBack) {
+    std::string error;
+    // An escaped line feed, and a raw carriage return inside the name.
+    ASSERT_TRUE(hostwin::RegistryImportText(
+        "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\N]\r\n\"a\\nb\"=\"1\"\r\n\"c\rd\"=\"2\"\r\n", "names.reg", &error))
+        << error;
+    HKEY h = CreateKey(HKEY_LOCAL_MACHINE, "N");
+    SetRaw(h, "\r\nboth\r\n", REG_DWORD, Bytes({3, 0, 0, 0}));
+    RegCloseKey(h);
+    const std::string dump = Dump("HKEY_LOCAL_MACHINE\\N");
+    ASSERT_EQ(dump, "HKEY_LOCAL_MACHINE\\N\n  a\nb|1|3100\n  c\rd|1|3200\n  \r\nboth\r\n|4|03000000\n");
+    const std::string text = hostwin::RegistryExportText();
+    EXPECT_EQ(
+        text,
+        "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE]\r\n\r\n[HKEY_LOCAL_MACHINE\\N]\r\n\"a\\nb\"=\"1\"\r\n\"c\\rd\"=\"2\"\r\n"
+        "\"\\r\\nboth\\r\\n\"=dword:00000003\r\n\r\n");
+    hostwin::RegistryClear();
+    ASSERT_TRUE(hostwin::RegistryImportText(text, "again.reg", &error)) << error;
+    EXPECT_EQ(Dump("HKEY_LOCAL_MACHINE\\N"), dump);
+    EXPECT_EQ(hostwin::RegistryExportText(), text);
+}
+
 TEST_F(RegExport, ImportMergesIntoWhatIsThere) {
     HKEY h = CreateKey(HKEY_LOCAL_MACHINE, "Merge");
     SetRaw(h, "first", REG_SZ, std::string("1", 2));

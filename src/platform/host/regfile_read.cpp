@@ -4,12 +4,19 @@
 // Both formats regedit writes are read: "REGEDIT4" (8-bit text) and
 // "Windows Registry Editor Version 5.00" (UTF-16LE with a byte-order mark).
 // UTF-16 text is first narrowed in place to 8 bits (code points below 256
-// become that byte, others '?'), so one parser serves both.
+// become that byte, others '?'), so one parser serves both. Where a key or
+// value name held a character that narrowing turned into '?', the file is
+// refused: two names that differ only there would otherwise become one.
 //
 // The whole file is parsed twice over the same buffer: a first pass that
 // only checks it, then, if it is sound, a second that applies it. A bad file
 // thus leaves the registry exactly as it was, and no list of pending
-// operations has to be held in memory.
+// operations has to be held in memory. The second pass decodes quoted
+// strings in place, so a large string value costs the file buffer and its
+// copy in the store, nothing more.
+//
+// Whatever is accepted can be written back: a key name with a line break,
+// which a registry file cannot carry, is refused here.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -59,10 +66,31 @@ std::string Snippet(std::string_view s) {
     return out;
 }
 
+// Output positions of the narrowed text whose character the 8-bit code
+// page lacks (one bit each; empty while there is none).
+class UnmappableMarks {
+public:
+    void Mark(size_t pos) {
+        if (bits_.size() <= pos / 64) bits_.resize(pos / 64 + 1, 0);
+        bits_[pos / 64] |= uint64_t(1) << (pos % 64);
+    }
+    // Whether any position in [from, from + count) is marked.
+    bool Any(size_t from, size_t count) const {
+        for (size_t i = from; i < from + count && i / 64 < bits_.size(); ++i)
+            if (bits_[i / 64] >> (i % 64) & 1) return true;
+        return false;
+    }
+    bool Empty() const { return bits_.empty(); }
+
+private:
+    std::vector<uint64_t> bits_;
+};
+
 // Narrows UTF-16LE (after its byte-order mark) to 8 bits in place; returns
 // the new length. Each code point becomes one byte: itself below 256, '?'
 // otherwise (a surrogate pair is one code point). An odd last byte is kept.
-size_t NarrowUtf16(unsigned char* p, size_t n) {
+// `marks`, if given, records where a '?' stands for another character.
+size_t NarrowUtf16(unsigned char* p, size_t n, UnmappableMarks* marks = nullptr) {
     size_t out = 0, i = 0;
     for (; i + 1 < n; i += 2) {
         unsigned cu = p[i] | unsigned(p[i + 1]) << 8;
@@ -70,6 +98,7 @@ size_t NarrowUtf16(unsigned char* p, size_t n) {
             unsigned next = p[i + 2] | unsigned(p[i + 3]) << 8;
             if (next >= 0xDC00 && next < 0xE000) i += 2;
         }
+        if (cu >= 256 && marks) marks->Mark(out);
         p[out++] = cu < 256 ? static_cast<unsigned char>(cu) : '?';
     }
     if (i < n) p[out++] = p[i];
@@ -79,8 +108,17 @@ size_t NarrowUtf16(unsigned char* p, size_t n) {
 template <bool kApply>
 class Parser {
 public:
-    Parser(const char* text, size_t size, const std::string& name, bool utf16_strings, Store* store)
-        : p_(text), end_(text + size), name_(name), utf16_strings_(utf16_strings), store_(store) {}
+    // `text` is only written by the applying pass, and only in the line it
+    // is reading.
+    Parser(char* text, size_t size, const std::string& name, bool utf16_strings, const UnmappableMarks* marks,
+           Store* store)
+        : text_(text),
+          p_(text),
+          end_(text + size),
+          name_(name),
+          utf16_strings_(utf16_strings),
+          marks_(marks),
+          store_(store) {}
 
     // Parses everything after the header line (line 1).
     bool Run(std::string* error) {
@@ -153,6 +191,14 @@ private:
         if (parts_.size() > reg::kMaxDepth)
             return Fail("key path deeper than " + std::to_string(reg::kMaxDepth) + " levels");
         if (remove && parts_.empty()) return Fail("a root key cannot be deleted");
+        for (std::string_view part : parts_) {
+            if (part.find_first_of("\r\n") != std::string_view::npos)
+                return Fail("key name \"" + Snippet(part) +
+                            "\" holds a line break, which a registry file cannot carry");
+        }
+        if (LacksCodePage(path))
+            return Fail("key name \"" + Snippet(path) +
+                        "\" holds a character outside the 8-bit code page; such names cannot be kept apart");
         in_section_ = true;
         if constexpr (kApply) {
             FinishSection();
@@ -179,41 +225,77 @@ private:
 
     // ---- Values ---------------------------------------------------------------
 
-    // Reads a quoted string starting at s[*pos] (the opening quote) into out.
-    bool Quoted(std::string_view s, size_t* pos, std::string* out) {
-        out->clear();
+    // Reads a quoted string starting at s[*pos] (the opening quote), handing
+    // its decoded bytes to `sink(const char*, size_t)` run by run.
+    template <typename Sink>
+    bool Unquote(std::string_view s, size_t* pos, Sink&& sink) {
         size_t i = *pos + 1;
         while (true) {
-            // Copy the plain run in one go.
+            // The plain run in one go.
             size_t j = i;
             while (j < s.size() && s[j] != '"' && s[j] != '\\') ++j;
-            out->append(s.data() + i, j - i);
+            sink(s.data() + i, j - i);
             if (j >= s.size()) return Fail("unterminated string");
             if (s[j] == '"') {
                 *pos = j + 1;
                 return true;
             }
             if (j + 1 >= s.size()) return Fail("unterminated string");
-            char e = s[j + 1];
-            switch (e) {
+            static constexpr char kBackslash = '\\', kQuote = '"', kLineFeed = '\n', kReturn = '\r';
+            switch (s[j + 1]) {
                 case '\\':
-                    out->push_back('\\');
+                    sink(&kBackslash, 1);
                     break;
                 case '"':
-                    out->push_back('"');
+                    sink(&kQuote, 1);
                     break;
                 // Wine's regedit writes line breaks inside strings this way.
                 case 'n':
-                    out->push_back('\n');
+                    sink(&kLineFeed, 1);
                     break;
                 case 'r':
-                    out->push_back('\r');
+                    sink(&kReturn, 1);
                     break;
                 default:
-                    return Fail(std::string("bad escape sequence \"\\") + e + "\"");
+                    return Fail(std::string("bad escape sequence \"\\") + s[j + 1] + "\"");
             }
             i = j + 2;
         }
+    }
+
+    // A quoted name, copied out.
+    bool QuotedName(std::string_view s, size_t* pos, std::string* out) {
+        out->clear();
+        return Unquote(s, pos, [out](const char* p, size_t n) { out->append(p, n); });
+    }
+
+    // A quoted string value. The checking pass only reads it; the applying
+    // pass decodes it in place over its own text (the decoded bytes never
+    // overtake the reading) and points *data at the result, which it ends
+    // with a zero where the closing quote or an escape was.
+    bool QuotedData(std::string_view s, size_t* pos, char** data, size_t* size) {
+        if constexpr (kApply) {
+            char* out = text_ + (s.data() + *pos - text_);
+            *data = out;
+            *size = 0;
+            if (!Unquote(s, pos, [&](const char* p, size_t n) {
+                    std::memmove(out + *size, p, n);
+                    *size += n;
+                }))
+                return false;
+            out[*size] = '\0';
+            return true;
+        } else {
+            *data = nullptr;
+            *size = 0;
+            return Unquote(s, pos, [](const char*, size_t) {});
+        }
+    }
+
+    // Whether narrowing UTF-16 turned a character of `s` (a piece of the
+    // text) into '?'.
+    bool LacksCodePage(std::string_view s) const {
+        return marks_ && !marks_->Empty() && marks_->Any(static_cast<size_t>(s.data() - text_), s.size());
     }
 
     bool Value(std::string_view line) {
@@ -224,9 +306,12 @@ private:
             pos = 1;
         } else {
             pos = 0;
-            if (!Quoted(line, &pos, &value_name_)) return false;
+            if (!QuotedName(line, &pos, &value_name_)) return false;
             if (value_name_.size() > reg::kMaxValueNameLength)
                 return Fail("value name longer than " + std::to_string(reg::kMaxValueNameLength) + " characters");
+            if (LacksCodePage(line.substr(0, pos)))
+                return Fail("value name \"" + Snippet(value_name_) +
+                            "\" holds a character outside the 8-bit code page; such names cannot be kept apart");
         }
         while (pos < line.size() && IsBlank(line[pos])) ++pos;
         if (pos >= line.size() || line[pos] != '=') return Fail("expected '=' after the value name");
@@ -235,6 +320,8 @@ private:
         std::string_view rest = line.substr(pos);
 
         uint32_t type;
+        const unsigned char* data = nullptr;  // the value's bytes: data_ unless said otherwise
+        size_t size = 0;
         if (rest == "-") {
             if constexpr (kApply) {
                 if (current_) store_->DeleteValue(current_, value_name_);
@@ -242,11 +329,12 @@ private:
             return true;
         } else if (!rest.empty() && rest[0] == '"') {
             size_t end = 0;
-            if (!Quoted(rest, &end, &text_)) return false;
+            char* text = nullptr;
+            if (!QuotedData(rest, &end, &text, &size)) return false;
             if (end != rest.size()) return Fail("unexpected text after the string");
             type = REG_SZ;
-            data_.assign(text_.begin(), text_.end());
-            data_.push_back(0);
+            data = reinterpret_cast<const unsigned char*>(text);
+            ++size;  // the terminator
         } else if (StartsWithNoCase(rest, "dword:")) {
             std::string_view digits = rest.substr(6);
             if (digits.empty() || digits.size() > 8) return Fail("bad dword value \"" + Snippet(rest) + "\"");
@@ -279,14 +367,18 @@ private:
             if (!HexBytes(rest.substr(i + 1))) return false;
             // Version 5 files hold the strings of these types as UTF-16; the
             // applet reads them through the 8-bit functions.
-            if (utf16_strings_ && (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ))
+            if (kApply && utf16_strings_ && (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ))
                 data_.resize(NarrowUtf16(data_.data(), data_.size()));
         } else {
             return Fail("unknown value data \"" + Snippet(rest) + "\"");
         }
+        if (!data) {
+            data = data_.data();
+            size = data_.size();
+        }
         if constexpr (kApply) {
-            if (current_ &&
-                !store_->SetValue(current_, value_name_, type, data_.data(), static_cast<uint32_t>(data_.size())))
+            if (current_ && (size > UINT32_MAX ||
+                             !store_->SetValue(current_, value_name_, type, data, static_cast<uint32_t>(size))))
                 return Fail("value too large");
         }
         return true;
@@ -324,23 +416,25 @@ private:
             size_t len = lo >= 0 ? 2 : 1;
             if (hi < 0 || (i + len < s.size() && HexDigit(s[i + len]) >= 0))
                 return Fail("bad hex byte \"" + Snippet(s.substr(i)) + "\"");
-            data_.push_back(static_cast<unsigned char>(lo >= 0 ? hi << 4 | lo : hi));
+            if constexpr (kApply) data_.push_back(static_cast<unsigned char>(lo >= 0 ? hi << 4 | lo : hi));
             i += len;
             expect_byte = false;
         }
     }
 
+    char* const text_;
     const char* p_;
     const char* end_;
     const std::string& name_;
     bool utf16_strings_;
+    const UnmappableMarks* marks_;
     Store* store_;
     std::string* error_ = nullptr;
     int line_ = 0;
     bool in_section_ = false;
     Key* current_ = nullptr;
     reg::PathParts parts_;
-    std::string value_name_, text_;
+    std::string value_name_;
     std::vector<unsigned char> data_;
 };
 
@@ -352,9 +446,10 @@ bool ImportBuffer(char* text, size_t size, const std::string& name, bool replace
         return false;
     };
     unsigned char* u = reinterpret_cast<unsigned char*>(text);
+    UnmappableMarks marks;
     if (size >= 2 && u[0] == 0xFF && u[1] == 0xFE) {
         if (size % 2) return fail(1, "UTF-16 text with an odd number of bytes");
-        size = NarrowUtf16(u + 2, size - 2);
+        size = NarrowUtf16(u + 2, size - 2, &marks);
         std::memmove(text, text + 2, size);
     } else if (size >= 3 && u[0] == 0xEF && u[1] == 0xBB && u[2] == 0xBF) {
         text += 3;
@@ -373,10 +468,10 @@ bool ImportBuffer(char* text, size_t size, const std::string& name, bool replace
                     "unknown header \"" + Snippet(header) + "\" (expected REGEDIT4 or " + std::string(kHeader5) + ")");
 
     Store& s = Store::Instance();
-    if (!Parser<false>(text, size, name, v5, &s).Run(error)) return false;
+    if (!Parser<false>(text, size, name, v5, &marks, &s).Run(error)) return false;
     std::lock_guard<std::mutex> lock(s.Mutex());
     if (replace) s.Clear();
-    return Parser<true>(text, size, name, v5, &s).Run(error);
+    return Parser<true>(text, size, name, v5, &marks, &s).Run(error);
 }
 
 // Reads a whole regular file into `*out` (one byte more than its size, for

@@ -42,7 +42,7 @@ public:
 
     std::string& Text() { return buf_; }
     int Error() const { return errno_; }
-    // A name with a line break: no registry file can carry it.
+    // A key name with a line break: no registry file can carry it.
     bool UnwritableName() const { return unwritable_name_; }
 
     void Header() { buf_ += "REGEDIT4\r\n\r\n"; }
@@ -89,12 +89,19 @@ private:
         if (fd_ >= 0 && buf_.size() >= kFlushSize) Flush();
     }
 
-    // Appends s between quotes with \ and " escaped; returns the columns used.
+    // Appends s between quotes with \ and " escaped, and line breaks written
+    // as \r and \n the way regedit's version 5 export writes them (only a
+    // value name can hold one here: such strings go out as hex). Returns the
+    // columns used.
     size_t Quoted(const unsigned char* s, size_t n) {
         size_t start = buf_.size();
         buf_ += '"';
         for (size_t i = 0; i < n; ++i) {
             char c = static_cast<char>(s[i]);
+            if (c == '\r' || c == '\n') {
+                buf_ += c == '\r' ? "\\r" : "\\n";
+                continue;
+            }
             if (c == '\\' || c == '"') buf_ += '\\';
             buf_ += c;
         }
@@ -117,7 +124,6 @@ private:
             buf_ += '@';
             col = 1;
         } else {
-            if (v.name.find_first_of("\r\n") != std::string_view::npos) unwritable_name_ = true;
             col = Quoted(reinterpret_cast<const unsigned char*>(v.name.data()), v.name.size());
         }
         buf_ += '=';
@@ -371,7 +377,7 @@ bool SaveTo(const std::string& target, const std::string& shown, const std::stri
         Writer w(fd.Get());
         if (!WriteRegistry(s, root, w)) return fail_removing("no such key: " + root);
         if (w.UnwritableName())
-            return fail_removing("a key or value name holds a line break, which a registry file cannot carry");
+            return fail_removing("a key name holds a line break, which a registry file cannot carry");
         if (!w.Flush()) return fail_removing("write failed: " + ErrnoText(w.Error()));
     }
     if (::fsync(fd.Get()) != 0) return fail_removing("fsync failed: " + ErrnoText(errno));
