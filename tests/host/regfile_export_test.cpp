@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host_registry.h"
+#include "store/registry_access.h"
 
 namespace {
 
@@ -193,6 +194,7 @@ TEST_F(RegExport, EveryKindOfValueSurvivesSavingAndLoading) {
     hostwin::RegistryClear();
     ASSERT_TRUE(hostwin::RegistryImport(path, &error)) << error;
     std::remove(path.c_str());
+    std::remove((std::string(dir) + "/.every.reg.lock").c_str());
     rmdir(dir);
     EXPECT_EQ(Dump("HKEY_LOCAL_MACHINE"), dump_lm);
     EXPECT_EQ(Dump("HKEY_CLASSES_ROOT"), dump_cr);
@@ -218,6 +220,30 @@ TEST_F(RegExport, LineBreaksInValueNamesAreEscapedAndReadBack) {
     ASSERT_TRUE(hostwin::RegistryImportText(text, "again.reg", &error)) << error;
     EXPECT_EQ(Dump("HKEY_LOCAL_MACHINE\\N"), dump);
     EXPECT_EQ(hostwin::RegistryExportText(), text);
+}
+
+TEST_F(RegExport, AnEncodedKeyTextPassesThroughASavedFileUnchanged) {
+    // A key text as the applet stores it (the record of the key text tests):
+    // it holds a backslash and apostrophes, which the file must carry.
+    const char kText[] =
+        "C\\K;8V>+'VBO(AQ](6[UA=3[CW2:+7>=,'J@,WVC-GbF.8.I/(:L/XFO0HRG17^D&F.,'F.()F_?<[Ja49ZeV+)'5:3*7:?-8*K08V";
+    ASSERT_EQ(WriteTextValue(HKEY_LOCAL_MACHINE, "Software\\Keys", "Encryption", kText), 1);
+    const std::string text = hostwin::RegistryExportText("HKEY_LOCAL_MACHINE\\Software\\Keys");
+    EXPECT_NE(text.find("\r\n\"Encryption\"=\"C\\\\K;8V>+'VBO("), std::string::npos) << text;
+
+    char dir[] = "/tmp/regkeytextXXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string path = std::string(dir) + "/keys.reg";
+    std::string error;
+    ASSERT_TRUE(hostwin::RegistrySave(path, &error)) << error;
+    hostwin::RegistryClear();
+    ASSERT_TRUE(hostwin::RegistryImport(path, &error)) << error;
+    std::remove(path.c_str());
+    std::remove((std::string(dir) + "/.keys.reg.lock").c_str());
+    rmdir(dir);
+    char back[256] = "";
+    ASSERT_EQ(ReadTextValue(HKEY_LOCAL_MACHINE, "Software\\Keys", "Encryption", back), 1);
+    EXPECT_STREQ(back, kText);
 }
 
 TEST_F(RegExport, ImportMergesIntoWhatIsThere) {
