@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -271,6 +272,10 @@ bool FollowLinks(const std::string& path, std::string* target, std::string* erro
     return true;
 }
 
+// Exclusive sessions this process holds now: with none, a lock file that
+// names this process is left from an earlier process with the same id.
+std::atomic<int> g_exclusive_sessions{0};
+
 std::string LockPath(const std::string& target) {
     return DirName(target) + "/." + BaseName(target) + kLockSuffix;
 }
@@ -459,7 +464,7 @@ bool HiveSession::Open(const std::string& path, HiveLock lock, std::chrono::mill
             return false;
         }
         const long holder = LockHolder(fd);
-        const bool self = holder == static_cast<long>(::getpid());
+        const bool self = holder == static_cast<long>(::getpid()) && g_exclusive_sessions.load() > 0;
         const auto now = std::chrono::steady_clock::now();
         if (self || now >= deadline) {
             ::close(fd);
@@ -475,7 +480,10 @@ bool HiveSession::Open(const std::string& path, HiveLock lock, std::chrono::mill
         std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
         pause = std::min(pause * 2, std::chrono::microseconds(20000));
     }
-    if (exclusive) WriteHolder(fd);
+    if (exclusive) {
+        WriteHolder(fd);
+        ++g_exclusive_sessions;
+    }
     path_ = path;
     target_ = target;
     lock_fd_ = fd;
@@ -500,6 +508,7 @@ void HiveSession::Close() {
             if (lock_ == HiveLock::kExclusive) {
                 const bool cleared = ::ftruncate(lock_fd_, 0) == 0;
                 (void)cleared;  // a stale id is only ever shown while its process lives
+                --g_exclusive_sessions;
             }
             ::flock(lock_fd_, LOCK_UN);
         }
