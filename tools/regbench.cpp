@@ -209,24 +209,24 @@ int main(int argc, char** argv) {
     HKEY cls = Create(HKEY_LOCAL_MACHINE, kClassPath);  // 5 keys
     for (int i = 0; i < kInstances; ++i) MakeInstance(cls, i, i == kInstances - 1 ? 5 : 0);
     RegCloseKey(cls);
-    double tGen = Seconds(t0);
-    long peakAfterGen = PeakKb();
+    double t_gen = Seconds(t0);
+    long peak_after_gen = PeakKb();
 
     std::string error;
     t0 = std::chrono::steady_clock::now();
     if (!hostwin::RegistrySave(file, &error)) Die(error);
-    double tSave = Seconds(t0);
+    double t_save = Seconds(t0);
     struct stat st;
     if (stat(file.c_str(), &st) != 0) Die("cannot stat " + file);
-    double fileMb = static_cast<double>(st.st_size) / (1024.0 * 1024.0);
+    double file_mb = static_cast<double>(st.st_size) / (1024.0 * 1024.0);
 
     t0 = std::chrono::steady_clock::now();
     hostwin::RegistryClear();
-    double tClear = Seconds(t0);
+    double t_clear = Seconds(t0);
 
     t0 = std::chrono::steady_clock::now();
     if (!hostwin::RegistryImport(file, &error)) Die(error);
-    double tLoad = Seconds(t0);
+    double t_load = Seconds(t0);
 
     // Check: every key is back, and a sample of values is exact.
     size_t keys = CountKeys(HKEY_LOCAL_MACHINE) - 1;
@@ -249,14 +249,14 @@ int main(int argc, char** argv) {
 
     std::printf("keys:            100000\n");
     std::printf("values:          500000\n");
-    std::printf("file size:       %.1f MiB (%lld bytes)\n", fileMb, static_cast<long long>(st.st_size));
-    std::printf("build (API):     %.3f s\n", tGen);
-    std::printf("save:            %.3f s\n", tSave);
-    std::printf("clear:           %.3f s\n", tClear);
-    std::printf("load:            %.3f s\n", tLoad);
-    std::printf("peak RSS:        %.1f MiB after building, %.1f MiB overall\n", peakAfterGen / 1024.0, peak / 1024.0);
-    std::printf("peak / file:     %.2f\n", (peak / 1024.0) / fileMb);
-    bool ok = tSave < 1.0 && tLoad < 1.0 && (peak / 1024.0) < 3 * fileMb;
+    std::printf("file size:       %.1f MiB (%lld bytes)\n", file_mb, static_cast<long long>(st.st_size));
+    std::printf("build (API):     %.3f s\n", t_gen);
+    std::printf("save:            %.3f s\n", t_save);
+    std::printf("clear:           %.3f s\n", t_clear);
+    std::printf("load:            %.3f s\n", t_load);
+    std::printf("peak RSS:        %.1f MiB after building, %.1f MiB overall\n", peak_after_gen / 1024.0, peak / 1024.0);
+    std::printf("peak / file:     %.2f\n", (peak / 1024.0) / file_mb);
+    bool ok = t_save < 1.0 && t_load < 1.0 && (peak / 1024.0) < 3 * file_mb;
     std::printf("targets (save < 1 s, load < 1 s, peak < 3 x file): %s\n", ok ? "met" : "MISSED");
     return ok ? 0 : 2;
 }

@@ -69,6 +69,7 @@ bool WriteSample(const std::string& file, const std::string& root) {
     set(h, "Lines", REG_SZ, sz("one\r\ntwo"));
     set(h, "Name \"with\" \\back\\slashes", REG_SZ, sz("odd name"));
     set(h, "[=]", REG_SZ, sz("brackets and equals"));
+    set(h, "Name\r\nover two lines", REG_SZ, sz("a name with a line break"));
     set(h, "Number", REG_DWORD, std::string("\x2a\0\0\0", 4));
     set(h, "Max", REG_DWORD, std::string("\xff\xff\xff\xff", 4));
     set(h, "Zero", REG_DWORD, std::string(4, '\0'));
@@ -156,9 +157,9 @@ bool Snapshot(const std::string& file, const std::string& root, Tree* out) {
     return true;
 }
 
-int Compare(const std::string& fileA, const std::string& fileB, const std::string& root) {
+int Compare(const std::string& file_a, const std::string& file_b, const std::string& root) {
     Tree a, b;
-    if (!Snapshot(fileA, root, &a) || !Snapshot(fileB, root, &b)) return 2;
+    if (!Snapshot(file_a, root, &a) || !Snapshot(file_b, root, &b)) return 2;
     int diffs = 0;
     auto diff = [&](const std::string& what) {
         std::printf("%s\n", what.c_str());
@@ -196,7 +197,7 @@ int Compare(const std::string& fileA, const std::string& fileB, const std::strin
     for (const auto& [upper, kb] : b.keys)
         if (!a.keys.count(upper)) diff("key only in B: [" + kb.path + "]");
     if (diffs) {
-        std::printf("%d difference(s) between %s (A) and %s (B) under %s\n", diffs, fileA.c_str(), fileB.c_str(),
+        std::printf("%d difference(s) between %s (A) and %s (B) under %s\n", diffs, file_a.c_str(), file_b.c_str(),
                     root.c_str());
         return 1;
     }

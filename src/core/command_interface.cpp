@@ -13,10 +13,22 @@ void WriteProductNumber(const char* name, uint32_t value) {
     WriteNumberValue(HKEY_LOCAL_MACHINE, ProductKeyPath, name, value);
 }
 
+bool IsProfileNumber(uint32_t n) {
+    return n >= 1 && n <= static_cast<uint32_t>(kProfileCount);
+}
+
 // Makes the current profile's parameters the driver's, stores the list and
 // sends the settings to the card.
 void ApplyCurrentProfile() {
+    // A stored current profile outside 1 to 4 names no profile subkey, and
+    // loading from one would give every parameter its default: a mere
+    // enable or disable would wipe the driver's settings. The driver key
+    // holds the settings in use then, as while no profile has been chosen
+    // (0), so they are read from there. The stored number is left as it is.
+    const uint32_t current = AdapterState.ConfigType;
+    if (!IsProfileNumber(current)) AdapterState.ConfigType = 0;
     LoadParameters(ScopeProfile);
+    AdapterState.ConfigType = current;
     SaveParameters(ScopeActiveProfile);
     SaveProfileList();
     WriteLiveSettings();

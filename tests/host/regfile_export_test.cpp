@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host_registry.h"
+#include "store/registry_access.h"
 
 namespace {
 
@@ -174,15 +175,15 @@ void FillEveryKind() {
 TEST_F(RegExport, EveryKindOfValueSurvivesSavingAndLoading) {
     FillEveryKind();
     const std::string text = hostwin::RegistryExportText();
-    const std::string dumpLm = Dump("HKEY_LOCAL_MACHINE");
-    const std::string dumpCr = Dump("HKEY_CLASSES_ROOT");
-    ASSERT_NE(dumpLm.find("all bytes"), std::string::npos);
+    const std::string dump_lm = Dump("HKEY_LOCAL_MACHINE");
+    const std::string dump_cr = Dump("HKEY_CLASSES_ROOT");
+    ASSERT_NE(dump_lm.find("all bytes"), std::string::npos);
 
     hostwin::RegistryClear();
     std::string error;
     ASSERT_TRUE(hostwin::RegistryImportText(text, "round.reg", &error)) << error;
-    EXPECT_EQ(Dump("HKEY_LOCAL_MACHINE"), dumpLm);
-    EXPECT_EQ(Dump("HKEY_CLASSES_ROOT"), dumpCr);
+    EXPECT_EQ(Dump("HKEY_LOCAL_MACHINE"), dump_lm);
+    EXPECT_EQ(Dump("HKEY_CLASSES_ROOT"), dump_cr);
     EXPECT_EQ(hostwin::RegistryExportText(), text);
 
     // And the same through a saved file.
@@ -193,9 +194,56 @@ TEST_F(RegExport, EveryKindOfValueSurvivesSavingAndLoading) {
     hostwin::RegistryClear();
     ASSERT_TRUE(hostwin::RegistryImport(path, &error)) << error;
     std::remove(path.c_str());
+    std::remove((std::string(dir) + "/.every.reg.lock").c_str());
     rmdir(dir);
-    EXPECT_EQ(Dump("HKEY_LOCAL_MACHINE"), dumpLm);
-    EXPECT_EQ(Dump("HKEY_CLASSES_ROOT"), dumpCr);
+    EXPECT_EQ(Dump("HKEY_LOCAL_MACHINE"), dump_lm);
+    EXPECT_EQ(Dump("HKEY_CLASSES_ROOT"), dump_cr);
+}
+
+TEST_F(RegExport, LineBreaksInValueNamesAreEscapedAndReadBack) {
+    std::string error;
+    // An escaped line feed, and a raw carriage return inside the name.
+    ASSERT_TRUE(hostwin::RegistryImportText(
+        "REGEDIT4\r\n[HKEY_LOCAL_MACHINE\\N]\r\n\"a\\nb\"=\"1\"\r\n\"c\rd\"=\"2\"\r\n", "names.reg", &error))
+        << error;
+    HKEY h = CreateKey(HKEY_LOCAL_MACHINE, "N");
+    SetRaw(h, "\r\nboth\r\n", REG_DWORD, Bytes({3, 0, 0, 0}));
+    RegCloseKey(h);
+    const std::string dump = Dump("HKEY_LOCAL_MACHINE\\N");
+    ASSERT_EQ(dump, "HKEY_LOCAL_MACHINE\\N\n  a\nb|1|3100\n  c\rd|1|3200\n  \r\nboth\r\n|4|03000000\n");
+    const std::string text = hostwin::RegistryExportText();
+    EXPECT_EQ(
+        text,
+        "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE]\r\n\r\n[HKEY_LOCAL_MACHINE\\N]\r\n\"a\\nb\"=\"1\"\r\n\"c\\rd\"=\"2\"\r\n"
+        "\"\\r\\nboth\\r\\n\"=dword:00000003\r\n\r\n");
+    hostwin::RegistryClear();
+    ASSERT_TRUE(hostwin::RegistryImportText(text, "again.reg", &error)) << error;
+    EXPECT_EQ(Dump("HKEY_LOCAL_MACHINE\\N"), dump);
+    EXPECT_EQ(hostwin::RegistryExportText(), text);
+}
+
+TEST_F(RegExport, AnEncodedKeyTextPassesThroughASavedFileUnchanged) {
+    // A key text as the applet stores it (the record of the key text tests):
+    // it holds a backslash and apostrophes, which the file must carry.
+    const char kText[] =
+        "C\\K;8V>+'VBO(AQ](6[UA=3[CW2:+7>=,'J@,WVC-GbF.8.I/(:L/XFO0HRG17^D&F.,'F.()F_?<[Ja49ZeV+)'5:3*7:?-8*K08V";
+    ASSERT_EQ(WriteTextValue(HKEY_LOCAL_MACHINE, "Software\\Keys", "Encryption", kText), 1);
+    const std::string text = hostwin::RegistryExportText("HKEY_LOCAL_MACHINE\\Software\\Keys");
+    EXPECT_NE(text.find("\r\n\"Encryption\"=\"C\\\\K;8V>+'VBO("), std::string::npos) << text;
+
+    char dir[] = "/tmp/regkeytextXXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string path = std::string(dir) + "/keys.reg";
+    std::string error;
+    ASSERT_TRUE(hostwin::RegistrySave(path, &error)) << error;
+    hostwin::RegistryClear();
+    ASSERT_TRUE(hostwin::RegistryImport(path, &error)) << error;
+    std::remove(path.c_str());
+    std::remove((std::string(dir) + "/.keys.reg.lock").c_str());
+    rmdir(dir);
+    char back[256] = "";
+    ASSERT_EQ(ReadTextValue(HKEY_LOCAL_MACHINE, "Software\\Keys", "Encryption", back), 1);
+    EXPECT_STREQ(back, kText);
 }
 
 TEST_F(RegExport, ImportMergesIntoWhatIsThere) {

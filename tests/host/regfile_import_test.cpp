@@ -147,6 +147,10 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"unknown root", "[HKEY_LOCAL\\X]\n", kFirstBadLine, "unknown root key \"HKEY_LOCAL\""},
         BadCase{"short root names are not regedit's", "[HKLM\\X]\n", kFirstBadLine, "unknown root"},
         BadCase{"deleting a root", "[-HKEY_CURRENT_USER]\n", kFirstBadLine, "root key cannot be deleted"},
+        BadCase{"carriage return inside a key name", "[HKEY_LOCAL_MACHINE\\Pre\\a\rb]\n", kFirstBadLine,
+                "holds a line break"},
+        BadCase{"carriage return ending a key name", "[HKEY_LOCAL_MACHINE\\a\r]\n", kFirstBadLine,
+                "holds a line break"},
         BadCase{"name over 255 characters", "[HKEY_LOCAL_MACHINE\\" + std::string(256, 'k') + "]\n", kFirstBadLine,
                 "longer than 255"},
         BadCase{"path over 512 levels",
@@ -179,6 +183,60 @@ INSTANTIATE_TEST_SUITE_P(
                 "continued past the end"},
         BadCase{"unknown data form", "\"u\"=qword:1\n", kFirstBadLine, "unknown value data"},
         BadCase{"stray text", "junk\n", kFirstBadLine, "unrecognised line"}));
+
+// Version 5 names are UTF-16; the registry keeps 8-bit names. A name with a
+// character the code page lacks would become '?' and merge with its
+// neighbours, so the file is refused where such a name stands.
+struct V5NameCase {
+    const char* what;
+    std::u16string lines;  // after the header
+    int line;              // 0: accepted
+    std::string dump;      // Dump("HKEY_LOCAL_MACHINE\\K") when accepted
+};
+
+void PrintTo(const V5NameCase& c, std::ostream* os) {
+    *os << c.what;
+}
+
+class ImportV5Names : public HostRegistryTest, public ::testing::WithParamInterface<V5NameCase> {};
+
+TEST_P(ImportV5Names, AreKeptOrRefusedNeverMerged) {
+    std::string error;
+    ASSERT_TRUE(
+        hostwin::RegistryImportText("REGEDIT4\n[HKEY_LOCAL_MACHINE\\Before]\n\"v\"=dword:1\n", "setup.reg", &error));
+    const std::string before = hostwin::RegistryExportText();
+    const V5NameCase& c = GetParam();
+    const bool accepted = hostwin::RegistryImportText(
+        Utf16Bytes(u"Windows Registry Editor Version 5.00\r\n\r\n" + c.lines), "names.reg", &error);
+    if (c.line == 0) {
+        ASSERT_TRUE(accepted) << error;
+        EXPECT_EQ(Dump("HKEY_LOCAL_MACHINE\\K"), c.dump);
+        return;
+    }
+    EXPECT_FALSE(accepted);
+    const std::string where = "names.reg:" + std::to_string(c.line) + ": ";
+    EXPECT_EQ(error.substr(0, where.size()), where) << error;
+    EXPECT_NE(error.find("outside the 8-bit code page"), std::string::npos) << error;
+    EXPECT_EQ(hostwin::RegistryExportText(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ImportV5Names,
+    ::testing::Values(
+        V5NameCase{"two Greek key names",
+                   u"[HKEY_LOCAL_MACHINE\\K\\\u03a9]\r\n\"v\"=\"omega\"\r\n[HKEY_LOCAL_MACHINE\\K\\\u03a3]\r\n", 3, ""},
+        V5NameCase{"a key name deep in the path",
+                   u"[HKEY_LOCAL_MACHINE\\K]\r\n\r\n[HKEY_LOCAL_MACHINE\\K\\a\u20acb\\c]\r\n", 5, ""},
+        V5NameCase{"a value name", u"[HKEY_LOCAL_MACHINE\\K]\r\n\"\u03a9\"=\"1\"\r\n", 4, ""},
+        V5NameCase{"a value name with an escape before the character",
+                   u"[HKEY_LOCAL_MACHINE\\K]\r\n\"\\\"\u03a3\"=dword:00000001\r\n", 4, ""},
+        V5NameCase{"a surrogate pair in a key name", u"[HKEY_LOCAL_MACHINE\\K\\\U0001F600]\r\n", 3, ""},
+        V5NameCase{"a value name that is only deleted", u"[HKEY_LOCAL_MACHINE\\K]\r\n\"\u03a9\"=-\r\n", 4, ""},
+        V5NameCase{"Latin-1 names are kept", u"[HKEY_LOCAL_MACHINE\\K\\caf\u00e9]\r\n\"\u00fc\"=\"1\"\r\n", 0,
+                   "HKEY_LOCAL_MACHINE\\K\nHKEY_LOCAL_MACHINE\\K\\caf\xe9\n  \xfc|1|3100\n"},
+        V5NameCase{"such characters in data narrow as the A functions read them",
+                   u"[HKEY_LOCAL_MACHINE\\K]\r\n\"v\"=\"\u03a9\"\r\n; \u03a3 in a comment\r\n", 0,
+                   "HKEY_LOCAL_MACHINE\\K\n  v|1|3f00\n"}));
 
 TEST_F(HostRegistryTest, ValueBeforeAnySectionIsRefused) {
     std::string error;

@@ -1,5 +1,5 @@
-// Saving the registry to a file: atomic replacement under the directory
-// lock, clean failures, and two processes saving at once.
+// Saving the registry to a file: atomic replacement under the hive's lock,
+// clean failures, and two processes saving at once.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -51,6 +51,11 @@ protected:
     std::string dir_;
 };
 
+// What a saved hive leaves in its directory: the file and its lock file.
+std::set<std::string> HiveFiles(const std::string& name) {
+    return {name, "." + name + ".lock"};
+}
+
 void FillSample(const std::string& tag, int keys) {
     for (int i = 0; i < keys; ++i) {
         HKEY h = CreateKey(HKEY_LOCAL_MACHINE, "Software\\Saved\\" + tag + "\\Key" + std::to_string(i));
@@ -66,7 +71,7 @@ TEST_F(RegSave, WritesTheExportTextAndLoadsBack) {
     std::string error;
     ASSERT_TRUE(hostwin::RegistrySave(path, &error)) << error;
     EXPECT_EQ(Read(path), hostwin::RegistryExportText());
-    EXPECT_EQ(Files(), std::set<std::string>{"machine.reg"});
+    EXPECT_EQ(Files(), HiveFiles("machine.reg"));
 
     ASSERT_TRUE(hostwin::RegistrySave(dir_ + "/sub.reg", &error, "HKEY_LOCAL_MACHINE\\Software\\Saved\\A\\Key3"))
         << error;
@@ -83,21 +88,21 @@ TEST_F(RegSave, ReplacesTheFileByRenameNotInPlace) {
     FillSample("Old", 3);
     std::string error;
     ASSERT_TRUE(hostwin::RegistrySave(path, &error)) << error;
-    const std::string oldText = Read(path);
+    const std::string old_text = Read(path);
     // A reader that opened the old file keeps seeing all of it.
     int reader = open(path.c_str(), O_RDONLY);
     ASSERT_GE(reader, 0);
     hostwin::RegistryClear();
     FillSample("New", 5);
     ASSERT_TRUE(hostwin::RegistrySave(path, &error)) << error;
-    std::string seen(oldText.size() + 16, '\0');
+    std::string seen(old_text.size() + 16, '\0');
     ssize_t n = pread(reader, seen.data(), seen.size(), 0);
     close(reader);
     ASSERT_GE(n, 0);
     seen.resize(static_cast<size_t>(n));
-    EXPECT_EQ(seen, oldText);
+    EXPECT_EQ(seen, old_text);
     EXPECT_EQ(Read(path), hostwin::RegistryExportText());
-    EXPECT_EQ(Files(), std::set<std::string>{"machine.reg"});
+    EXPECT_EQ(Files(), HiveFiles("machine.reg"));
 }
 
 TEST_F(RegSave, FailsCleanly) {
@@ -115,43 +120,44 @@ TEST_F(RegSave, FailsCleanly) {
     error.clear();
     EXPECT_FALSE(hostwin::RegistrySave(path, &error, "HKEY_LOCAL_MACHINE\\Nowhere"));
     EXPECT_NE(error.find("no such key"), std::string::npos) << error;
-    EXPECT_TRUE(Files().empty());
+    EXPECT_EQ(Files(), std::set<std::string>{".machine.reg.lock"});
 
-    // A name a file cannot carry: the earlier file stays as it was.
+    // A key name a file cannot carry: the earlier file stays as it was.
     ASSERT_TRUE(hostwin::RegistrySave(path, &error)) << error;
     const std::string good = Read(path);
-    HKEY h = CreateKey(HKEY_LOCAL_MACHINE, "Software");
-    SetRaw(h, "two\nlines", REG_SZ, std::string("x", 2));
-    RegCloseKey(h);
+    RegCloseKey(CreateKey(HKEY_LOCAL_MACHINE, "Software\\two\nlines"));
     error.clear();
     EXPECT_FALSE(hostwin::RegistrySave(path, &error));
     EXPECT_NE(error.find("line break"), std::string::npos) << error;
     EXPECT_EQ(Read(path), good);
-    EXPECT_EQ(Files(), std::set<std::string>{"machine.reg"});
+    EXPECT_EQ(Files(), HiveFiles("machine.reg"));
 
     // A directory where the file should go.
     ASSERT_EQ(mkdir((dir_ + "/taken").c_str(), 0755), 0);
+    error.clear();
     EXPECT_FALSE(hostwin::RegistrySave(dir_ + "/taken", &error, "HKEY_LOCAL_MACHINE\\Software\\Saved"));
-    EXPECT_EQ(Files(), (std::set<std::string>{"machine.reg", "taken"}));
+    EXPECT_NE(error.find("Is a directory"), std::string::npos) << error;
+    std::set<std::string> expected = HiveFiles("machine.reg");
+    expected.insert("taken");
+    EXPECT_EQ(Files(), expected);
     rmdir((dir_ + "/taken").c_str());
 }
 
-TEST_F(RegSave, WaitsForTheDirectoryLock) {
+TEST_F(RegSave, WaitsForTheHiveLock) {
     FillSample("A", 2);
     const std::string path = dir_ + "/machine.reg";
-    int lockFd = open(dir_.c_str(), O_RDONLY | O_DIRECTORY);
-    ASSERT_GE(lockFd, 0);
-    ASSERT_EQ(flock(lockFd, LOCK_EX), 0);
+    hostwin::HiveSession held;
+    std::string error;
+    ASSERT_TRUE(held.Open(path, hostwin::HiveLock::kShared, std::chrono::milliseconds(0), &error)) << error;
     pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        std::string error;
-        _exit(hostwin::RegistrySave(path, &error) ? 0 : 1);
+        std::string child_error;
+        _exit(hostwin::RegistrySave(path, &child_error) ? 0 : 1);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_TRUE(Files().empty()) << "saved while another process held the lock";
-    flock(lockFd, LOCK_UN);
-    close(lockFd);
+    EXPECT_EQ(Files(), std::set<std::string>{".machine.reg.lock"}) << "saved while another process held the lock";
+    held.Close();
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
@@ -161,12 +167,12 @@ TEST_F(RegSave, WaitsForTheDirectoryLock) {
 TEST_F(RegSave, TwoProcessesSavingAtOnceNeverTearTheFile) {
     const std::string path = dir_ + "/machine.reg";
     FillSample("First", 150);
-    const std::string textA = hostwin::RegistryExportText();
+    const std::string text_a = hostwin::RegistryExportText();
     hostwin::RegistryClear();
     FillSample("Second", 100);
-    const std::string textB = hostwin::RegistryExportText();
+    const std::string text_b = hostwin::RegistryExportText();
     hostwin::RegistryClear();
-    ASSERT_NE(textA, textB);
+    ASSERT_NE(text_a, text_b);
 
     constexpr int kSaves = 40;
     pid_t children[2];
@@ -193,15 +199,15 @@ TEST_F(RegSave, TwoProcessesSavingAtOnceNeverTearTheFile) {
         std::string seen = Read(path);
         if (seen.empty()) continue;
         ++looks;
-        if (seen != textA && seen != textB) ++bad;
+        if (seen != text_a && seen != text_b) ++bad;
         hostwin::RegistryClear();
         if (!hostwin::RegistryImport(path, &error)) ++bad;
     }
     for (int c = 0; c < 2; ++c) EXPECT_TRUE(WIFEXITED(status[c]) && WEXITSTATUS(status[c]) == 0) << "saver " << c;
     EXPECT_EQ(bad, 0) << "of " << looks << " looks";
     const std::string last = Read(path);
-    EXPECT_TRUE(last == textA || last == textB);
-    EXPECT_EQ(Files(), std::set<std::string>{"machine.reg"});
+    EXPECT_TRUE(last == text_a || last == text_b);
+    EXPECT_EQ(Files(), HiveFiles("machine.reg"));
     hostwin::RegistryClear();
 }
 

@@ -111,6 +111,64 @@ TEST(DecodeKeyRecord, NeverReadsPastTheText) {
     }
 }
 
+// A fixed answer from outside the encoder: a round trip cannot see an error
+// made the same way in both directions, and stored registry values depend on
+// the text. The record is laid out by hand from its definition, and the text
+// was worked out apart from this code: magic, key index 2, data security 1,
+// length 33, type 0xFCB0; key 1 "abcde", key 2 empty, key 3
+// "0123456789abc", key 4 the bytes 01 FF 10 80 7F; every other byte 0.
+const char kKnownKeyText[] =
+    "C\\K;8V>+'VBO(AQ](6[UA=3[CW2:+7>=,'J@,WVC-GbF.8.I/(:L/XFO0HRG17^D&F.,'F.()F_?<[Ja49ZeV+)'5:3*7:?-8*K08V";
+
+std::vector<uint8_t> KnownKeyRecordBytes() {
+    std::vector<uint8_t> b(kRecordSize, 0);
+    auto put16 = [&](size_t at, uint16_t v) {
+        b[at] = static_cast<uint8_t>(v);
+        b[at + 1] = static_cast<uint8_t>(v >> 8);
+    };
+    auto put_bytes = [&](size_t at, const std::string& bytes) { std::memcpy(&b[at], bytes.data(), bytes.size()); };
+    put_bytes(0, "\x77\x68\x57\x48");  // 0x48576877, least significant byte first
+    put16(4, 2);                       // key index
+    put16(6, 1);                       // data security
+    put16(8, 33);                      // length in words
+    put16(10, 0xFCB0);                 // type
+    put16(12, 5);                      // key 1: length at 12, data at 14
+    put_bytes(14, "abcde");
+    put16(28, 0);   // key 2
+    put16(44, 13);  // key 3
+    put_bytes(46, "0123456789abc");
+    put16(60, 5);  // key 4
+    put_bytes(62, "\x01\xFF\x10\x80\x7F");
+    return b;
+}
+
+TEST(EncodeKeyRecord, AKnownRecordGivesItsKnownText) {
+    ASSERT_EQ(std::strlen(kKnownKeyText), kEncodedKeyTextLength);
+    const std::vector<uint8_t> bytes = KnownKeyRecordBytes();
+    EXPECT_EQ(Encode(bytes), kKnownKeyText);
+    EXPECT_EQ(Decode(kKnownKeyText), bytes);
+}
+
+TEST_F(KeyRecordTest, AKnownTextLoadsAsItsRecordAndStoresBackTheSame) {
+    CopyText(ProfileSettings.Encryption, kKnownKeyText);
+    LoadKeyRecord();
+    EXPECT_EQ(KeyRecord.Magic, kKeyRecordMagic);
+    EXPECT_EQ(KeyRecord.KeyIndex, 2);
+    EXPECT_EQ(KeyRecord.DataSecurity, 1);
+    EXPECT_EQ(KeyRecord.Keys[0].Length, 5);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(KeyRecord.Keys[0].Data), 5), "abcde");
+    EXPECT_EQ(KeyRecord.Keys[1].Length, 0);
+    EXPECT_EQ(KeyRecord.Keys[2].Length, 13);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(KeyRecord.Keys[2].Data), 13), "0123456789abc");
+    EXPECT_EQ(KeyRecord.Keys[3].Length, 5);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(KeyRecord.Keys[3].Data), 5), "\x01\xFF\x10\x80\x7F");
+    const std::vector<uint8_t> bytes = KnownKeyRecordBytes();
+    EXPECT_EQ(std::memcmp(&KeyRecord, bytes.data(), kRecordSize), 0);
+    ProfileSettings.Encryption[0] = '\0';
+    StoreKeyRecord();
+    EXPECT_STREQ(ProfileSettings.Encryption, kKnownKeyText);
+}
+
 TEST(FactoryKeyText, IsAnEncodedValidRecordWithoutKeys) {
     ASSERT_EQ(std::strlen(FactoryKeyText), kEncodedKeyTextLength);
     KeyRecordType record;

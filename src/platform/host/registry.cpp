@@ -49,10 +49,10 @@ bool PredefinedRoot(HKEY h, Root* out) {
 LSTATUS Resolve(Store& s, HKEY h, Key** out) {
     Root r;
     if (PredefinedRoot(h, &r)) {
-        *out = s.root(r);
+        *out = s.RootKey(r);
         return ERROR_SUCCESS;
     }
-    Key* k = s.lookupHandle(reinterpret_cast<uintptr_t>(h));
+    Key* k = s.LookupHandle(reinterpret_cast<uintptr_t>(h));
     if (!k) return ERROR_INVALID_HANDLE;
     if (k->deleted) return ERROR_KEY_DELETED;
     *out = k;
@@ -68,7 +68,7 @@ HKEY ToHandle(uintptr_t h) {
 HKEY Reopen(Store& s, HKEY given, Key* k) {
     Root r;
     if (PredefinedRoot(given, &r)) return given;
-    return ToHandle(s.openHandle(k));
+    return ToHandle(s.OpenHandle(k));
 }
 
 std::string_view ValueName(LPCSTR name) {
@@ -88,8 +88,8 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, 
                                PHKEY phkResult, LPDWORD lpdwDisposition) {
     if (!phkResult) return ERROR_INVALID_PARAMETER;
     *phkResult = nullptr;
-    Store& s = Store::instance();
-    std::lock_guard<std::mutex> lock(s.mutex());
+    Store& s = Store::Instance();
+    std::lock_guard<std::mutex> lock(s.Mutex());
     Key* k;
     hostwin::reg::PathParts parts;
     if (LSTATUS rc = ResolvePath(s, hKey, lpSubKey, &k, &parts)) return rc;
@@ -102,14 +102,14 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, 
     // anything, so a refused call leaves no half-made path behind.
     size_t i = 0;
     for (; i < parts.size(); ++i) {
-        Key* c = s.findChild(k, parts[i]);
+        Key* c = s.FindChild(k, parts[i]);
         if (!c) break;
         k = c;
     }
     if (k->depth + (parts.size() - i) > hostwin::reg::kMaxDepth) return ERROR_INVALID_PARAMETER;
     bool created = false;
-    for (; i < parts.size(); ++i) k = s.childFor(k, parts[i], &created);
-    *phkResult = ToHandle(s.openHandle(k));
+    for (; i < parts.size(); ++i) k = s.ChildFor(k, parts[i], &created);
+    *phkResult = ToHandle(s.OpenHandle(k));
     if (lpdwDisposition) *lpdwDisposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
     return ERROR_SUCCESS;
 }
@@ -117,8 +117,8 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR, DWORD, 
 LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM, PHKEY phkResult) {
     if (!phkResult) return ERROR_INVALID_PARAMETER;
     *phkResult = nullptr;
-    Store& s = Store::instance();
-    std::lock_guard<std::mutex> lock(s.mutex());
+    Store& s = Store::Instance();
+    std::lock_guard<std::mutex> lock(s.Mutex());
     Key* k;
     hostwin::reg::PathParts parts;
     if (LSTATUS rc = ResolvePath(s, hKey, lpSubKey, &k, &parts)) return rc;
@@ -126,9 +126,9 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM, PHKEY ph
         *phkResult = Reopen(s, hKey, k);
         return ERROR_SUCCESS;
     }
-    Key* target = s.find(k, parts);
+    Key* target = s.Find(k, parts);
     if (!target) return ERROR_FILE_NOT_FOUND;
-    *phkResult = ToHandle(s.openHandle(target));
+    *phkResult = ToHandle(s.OpenHandle(target));
     return ERROR_SUCCESS;
 }
 
@@ -136,8 +136,8 @@ LSTATUS WINAPI RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
     if (!phkResult) return ERROR_INVALID_PARAMETER;
     if (!lpSubKey || !*lpSubKey) {
         // Documented: the same handle comes back, no new one is opened.
-        Store& s = Store::instance();
-        std::lock_guard<std::mutex> lock(s.mutex());
+        Store& s = Store::Instance();
+        std::lock_guard<std::mutex> lock(s.Mutex());
         Key* k;
         if (LSTATUS rc = Resolve(s, hKey, &k)) {
             *phkResult = nullptr;
@@ -152,12 +152,12 @@ LSTATUS WINAPI RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, PHKEY phkResult) {
 LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
                                 LPDWORD lpcbData) {
     if (lpReserved || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
-    Store& s = Store::instance();
-    std::lock_guard<std::mutex> lock(s.mutex());
+    Store& s = Store::Instance();
+    std::lock_guard<std::mutex> lock(s.Mutex());
     Key* k;
     if (LSTATUS rc = Resolve(s, hKey, &k)) return rc;
     ValueRef v;
-    if (!s.findValue(k, ValueName(lpValueName), &v)) return ERROR_FILE_NOT_FOUND;
+    if (!s.FindValue(k, ValueName(lpValueName), &v)) return ERROR_FILE_NOT_FOUND;
     if (lpType) *lpType = v.type;
     if (lpData) {
         if (v.size > *lpcbData) {
@@ -175,23 +175,23 @@ LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType
     if (!lpData && cbData) return kErrorNoAccess;
     std::string_view name = ValueName(lpValueName);
     if (name.size() > hostwin::reg::kMaxValueNameLength) return ERROR_INVALID_PARAMETER;
-    Store& s = Store::instance();
-    std::lock_guard<std::mutex> lock(s.mutex());
+    Store& s = Store::Instance();
+    std::lock_guard<std::mutex> lock(s.Mutex());
     Key* k;
     if (LSTATUS rc = Resolve(s, hKey, &k)) return rc;
-    if (!s.setValue(k, name, dwType, lpData, cbData)) return ERROR_NOT_ENOUGH_MEMORY;
+    if (!s.SetValue(k, name, dwType, lpData, cbData)) return ERROR_NOT_ENOUGH_MEMORY;
     return ERROR_SUCCESS;
 }
 
 LSTATUS WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LPDWORD lpReserved,
                              LPSTR lpClass, LPDWORD lpcchClass, void* lpftLastWriteTime) {
     if (!lpName || !lpcchName || lpReserved) return ERROR_INVALID_PARAMETER;
-    Store& s = Store::instance();
-    std::lock_guard<std::mutex> lock(s.mutex());
+    Store& s = Store::Instance();
+    std::lock_guard<std::mutex> lock(s.Mutex());
     Key* k;
     if (LSTATUS rc = Resolve(s, hKey, &k)) return rc;
     if (dwIndex >= k->children.size()) return ERROR_NO_MORE_ITEMS;
-    std::string_view name = k->children[dwIndex]->name();
+    std::string_view name = k->children[dwIndex]->Name();
     // *lpcchName counts the terminator on the way in, not on the way out.
     if (name.size() + 1 > *lpcchName) return ERROR_MORE_DATA;
     std::memcpy(lpName, name.data(), name.size());
@@ -213,47 +213,47 @@ LSTATUS WINAPI RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchName
 
 LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
     if (!lpSubKey) return ERROR_INVALID_PARAMETER;
-    Store& s = Store::instance();
-    std::lock_guard<std::mutex> lock(s.mutex());
+    Store& s = Store::Instance();
+    std::lock_guard<std::mutex> lock(s.Mutex());
     Key* k;
     hostwin::reg::PathParts parts;
     if (LSTATUS rc = ResolvePath(s, hKey, lpSubKey, &k, &parts)) return rc;
     // An empty name deletes the key the handle names.
-    Key* target = parts.empty() ? k : s.find(k, parts);
+    Key* target = parts.empty() ? k : s.Find(k, parts);
     if (!target) return ERROR_FILE_NOT_FOUND;
     if (target->depth == 0 || !target->children.empty()) return ERROR_ACCESS_DENIED;
-    s.removeTree(target);
+    s.RemoveTree(target);
     return ERROR_SUCCESS;
 }
 
 LSTATUS WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
-    Store& s = Store::instance();
-    std::lock_guard<std::mutex> lock(s.mutex());
+    Store& s = Store::Instance();
+    std::lock_guard<std::mutex> lock(s.Mutex());
     Key* k;
     if (LSTATUS rc = Resolve(s, hKey, &k)) return rc;
-    return s.deleteValue(k, ValueName(lpValueName)) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+    return s.DeleteValue(k, ValueName(lpValueName)) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
 }
 
 LSTATUS WINAPI RegCloseKey(HKEY hKey) {
     Root r;
     if (PredefinedRoot(hKey, &r)) return ERROR_SUCCESS;
-    Store& s = Store::instance();
-    std::lock_guard<std::mutex> lock(s.mutex());
-    return s.closeHandle(reinterpret_cast<uintptr_t>(hKey)) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+    Store& s = Store::Instance();
+    std::lock_guard<std::mutex> lock(s.Mutex());
+    return s.CloseHandle(reinterpret_cast<uintptr_t>(hKey)) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
 
 namespace hostwin {
 
 void RegistryClear() {
-    Store& s = Store::instance();
-    std::lock_guard<std::mutex> lock(s.mutex());
-    s.clear();
+    Store& s = Store::Instance();
+    std::lock_guard<std::mutex> lock(s.Mutex());
+    s.Clear();
 }
 
 size_t RegistryOpenHandleCount() {
-    Store& s = Store::instance();
-    std::lock_guard<std::mutex> lock(s.mutex());
-    return s.handleCount();
+    Store& s = Store::Instance();
+    std::lock_guard<std::mutex> lock(s.Mutex());
+    return s.HandleCount();
 }
 
 namespace {
@@ -262,14 +262,14 @@ void CopyTree(const Key* k, std::string& path, std::vector<RegistryKeyCopy>* out
     copy.path = path;
     reg::ValueCursor c(k);
     ValueRef v;
-    while (c.next(&v))
+    while (c.Next(&v))
         copy.values.push_back(
             {std::string(v.name), v.type, std::string(reinterpret_cast<const char*>(v.data), v.size)});
     out->push_back(std::move(copy));
     for (const Key* child : k->children) {
         size_t len = path.size();
         path += '\\';
-        path += child->name();
+        path += child->Name();
         CopyTree(child, path, out);
         path.resize(len);
     }
@@ -278,8 +278,8 @@ void CopyTree(const Key* k, std::string& path, std::vector<RegistryKeyCopy>* out
 
 bool RegistryCopyTree(const std::string& root, std::vector<RegistryKeyCopy>* out) {
     out->clear();
-    Store& s = Store::instance();
-    std::lock_guard<std::mutex> lock(s.mutex());
+    Store& s = Store::Instance();
+    std::lock_guard<std::mutex> lock(s.Mutex());
     std::string path;
     Key* k = reg::FindByFullName(s, root, &path);
     if (!k) return false;

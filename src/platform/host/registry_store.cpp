@@ -33,14 +33,14 @@ bool NamesEqual(std::string_view a, std::string_view b) {
 namespace {
 
 struct RecordHeader {
-    uint16_t nameLength;
+    uint16_t name_length;
     uint32_t type;
     uint32_t size;
 };
 
 RecordHeader ReadHeader(const unsigned char* p) {
     RecordHeader h;
-    std::memcpy(&h.nameLength, p, 2);
+    std::memcpy(&h.name_length, p, 2);
     std::memcpy(&h.type, p + 2, 4);
     std::memcpy(&h.size, p + 6, 4);
     return h;
@@ -58,12 +58,12 @@ void WriteRecord(unsigned char* p, std::string_view name, uint32_t type, const v
 void Decode(const unsigned char* block, uint32_t offset, ValueRef* out) {
     const unsigned char* p = block + offset;
     RecordHeader h = ReadHeader(p);
-    out->name = std::string_view(reinterpret_cast<const char*>(p + kValueHeaderSize), h.nameLength);
+    out->name = std::string_view(reinterpret_cast<const char*>(p + kValueHeaderSize), h.name_length);
     out->type = h.type;
     out->size = h.size;
-    out->data = p + kValueHeaderSize + h.nameLength;
+    out->data = p + kValueHeaderSize + h.name_length;
     out->offset = offset;
-    out->recordSize = static_cast<uint32_t>(kValueHeaderSize + h.nameLength + h.size);
+    out->record_size = static_cast<uint32_t>(kValueHeaderSize + h.name_length + h.size);
 }
 
 uint32_t HashName(std::string_view s) {
@@ -80,10 +80,10 @@ constexpr uint32_t kIndexThreshold = 16;
 
 }  // namespace
 
-bool ValueCursor::next(ValueRef* out) {
-    if (offset_ >= key_->valueBytes) return false;
+bool ValueCursor::Next(ValueRef* out) {
+    if (offset_ >= key_->value_bytes) return false;
     Decode(key_->values, offset_, out);
-    offset_ += out->recordSize;
+    offset_ += out->record_size;
     return true;
 }
 
@@ -92,7 +92,7 @@ struct ValueIndex {
     std::vector<uint32_t> slots;
     size_t used = 0;
 
-    void insert(std::string_view name, uint32_t offset) {
+    void Insert(std::string_view name, uint32_t offset) {
         if ((used + 1) * 2 > slots.size()) return;  // caller grows first
         size_t mask = slots.size() - 1;
         for (size_t i = HashName(name) & mask;; i = (i + 1) & mask) {
@@ -105,29 +105,29 @@ struct ValueIndex {
     }
 };
 
-ValueIndex* Store::indexFor(Key* k) {
+ValueIndex* Store::IndexFor(Key* k) {
     ValueIndex* idx = k->index;
     if (idx && (idx->used + 1) * 2 <= idx->slots.size()) return idx;
     // Build (or rebuild larger) from the block.
     if (!idx) idx = k->index = new ValueIndex;
     size_t cap = 32;
-    while (cap < (static_cast<size_t>(k->valueCount) + 1) * 4) cap *= 2;
+    while (cap < (static_cast<size_t>(k->value_count) + 1) * 4) cap *= 2;
     idx->slots.assign(cap, 0);
     idx->used = 0;
     ValueCursor c(k);
     ValueRef v;
-    while (c.next(&v)) idx->insert(v.name, v.offset);
+    while (c.Next(&v)) idx->Insert(v.name, v.offset);
     return idx;
 }
 
-void Store::dropIndex(Key* k) {
+void Store::DropIndex(Key* k) {
     delete k->index;
     k->index = nullptr;
 }
 
-bool Store::findValue(Key* k, std::string_view name, ValueRef* out) {
-    if (k->valueCount >= kIndexThreshold) {
-        ValueIndex* idx = indexFor(k);
+bool Store::FindValue(Key* k, std::string_view name, ValueRef* out) {
+    if (k->value_count >= kIndexThreshold) {
+        ValueIndex* idx = IndexFor(k);
         size_t mask = idx->slots.size() - 1;
         for (size_t i = HashName(name) & mask; idx->slots[i] != 0; i = (i + 1) & mask) {
             Decode(k->values, idx->slots[i] - 1, out);
@@ -136,14 +136,14 @@ bool Store::findValue(Key* k, std::string_view name, ValueRef* out) {
         return false;
     }
     ValueCursor c(k);
-    while (c.next(out))
+    while (c.Next(out))
         if (NamesEqual(out->name, name)) return true;
     return false;
 }
 
-bool Store::setValue(Key* k, std::string_view name, uint32_t type, const void* data, uint32_t size) {
+bool Store::SetValue(Key* k, std::string_view name, uint32_t type, const void* data, uint32_t size) {
     ValueRef old;
-    if (findValue(k, name, &old)) {
+    if (FindValue(k, name, &old)) {
         if (old.size == size) {
             // Same size: overwrite in place. The name keeps the case it was
             // first given.
@@ -152,181 +152,181 @@ bool Store::setValue(Key* k, std::string_view name, uint32_t type, const void* d
             if (size) std::memmove(p + kValueHeaderSize + old.name.size(), data, size);
             return true;
         }
-        uint64_t newBytes = uint64_t(k->valueBytes) - old.size + size;
-        if (newBytes > UINT32_MAX) return false;
+        uint64_t new_bytes = uint64_t(k->value_bytes) - old.size + size;
+        if (new_bytes > UINT32_MAX) return false;
         // Keep the record where it is (insertion order), resizing its slot.
         // `data` may not point into our own block: the API copies it in.
-        std::string keptName(old.name);
-        uint32_t tailStart = old.offset + old.recordSize;
-        uint32_t tailBytes = k->valueBytes - tailStart;
-        uint32_t newRecord = static_cast<uint32_t>(kValueHeaderSize + keptName.size() + size);
-        if (newBytes > k->valueCapacity) {
-            void* grown = std::realloc(k->values, static_cast<size_t>(newBytes));
+        std::string kept_name(old.name);
+        uint32_t tail_start = old.offset + old.record_size;
+        uint32_t tail_bytes = k->value_bytes - tail_start;
+        uint32_t new_record = static_cast<uint32_t>(kValueHeaderSize + kept_name.size() + size);
+        if (new_bytes > k->value_capacity) {
+            void* grown = std::realloc(k->values, static_cast<size_t>(new_bytes));
             if (!grown) return false;
             k->values = static_cast<unsigned char*>(grown);
-            k->valueCapacity = static_cast<uint32_t>(newBytes);
+            k->value_capacity = static_cast<uint32_t>(new_bytes);
         }
-        std::memmove(k->values + old.offset + newRecord, k->values + tailStart, tailBytes);
-        WriteRecord(k->values + old.offset, keptName, type, data, size);
-        k->valueBytes = static_cast<uint32_t>(newBytes);
-        dropIndex(k);  // offsets behind this record moved
+        std::memmove(k->values + old.offset + new_record, k->values + tail_start, tail_bytes);
+        WriteRecord(k->values + old.offset, kept_name, type, data, size);
+        k->value_bytes = static_cast<uint32_t>(new_bytes);
+        DropIndex(k);  // offsets behind this record moved
         return true;
     }
     uint64_t record = kValueHeaderSize + name.size() + uint64_t(size);
-    uint64_t needed = k->valueBytes + record;
+    uint64_t needed = k->value_bytes + record;
     if (needed > UINT32_MAX) return false;
-    if (needed > k->valueCapacity) {
+    if (needed > k->value_capacity) {
         // Exact fit while small (most keys hold a handful of values), then
         // grow geometrically so keys with many values stay linear.
         uint64_t cap = needed;
-        if (k->valueCapacity >= 256) cap = std::max<uint64_t>(needed, uint64_t(k->valueCapacity) * 3 / 2);
+        if (k->value_capacity >= 256) cap = std::max<uint64_t>(needed, uint64_t(k->value_capacity) * 3 / 2);
         cap = std::min<uint64_t>(cap, UINT32_MAX);
         void* grown = std::realloc(k->values, static_cast<size_t>(cap));
         if (!grown) return false;
         k->values = static_cast<unsigned char*>(grown);
-        k->valueCapacity = static_cast<uint32_t>(cap);
+        k->value_capacity = static_cast<uint32_t>(cap);
     }
-    uint32_t offset = k->valueBytes;
+    uint32_t offset = k->value_bytes;
     WriteRecord(k->values + offset, name, type, data, size);
-    k->valueBytes = static_cast<uint32_t>(needed);
-    ++k->valueCount;
+    k->value_bytes = static_cast<uint32_t>(needed);
+    ++k->value_count;
     if (k->index) {
         if ((k->index->used + 1) * 2 <= k->index->slots.size())
-            k->index->insert(name, offset);
+            k->index->Insert(name, offset);
         else
-            dropIndex(k);  // rebuilt larger on the next search
+            DropIndex(k);  // rebuilt larger on the next search
     }
     return true;
 }
 
-bool Store::deleteValue(Key* k, std::string_view name) {
+bool Store::DeleteValue(Key* k, std::string_view name) {
     ValueRef v;
-    if (!findValue(k, name, &v)) return false;
-    uint32_t tail = v.offset + v.recordSize;
-    std::memmove(k->values + v.offset, k->values + tail, k->valueBytes - tail);
-    k->valueBytes -= v.recordSize;
-    --k->valueCount;
-    dropIndex(k);
+    if (!FindValue(k, name, &v)) return false;
+    uint32_t tail = v.offset + v.record_size;
+    std::memmove(k->values + v.offset, k->values + tail, k->value_bytes - tail);
+    k->value_bytes -= v.record_size;
+    --k->value_count;
+    DropIndex(k);
     return true;
 }
 
-void Store::compactValues(Key* k) {
-    if (k->valueCapacity == k->valueBytes) return;
-    if (k->valueBytes == 0) {
+void Store::CompactValues(Key* k) {
+    if (k->value_capacity == k->value_bytes) return;
+    if (k->value_bytes == 0) {
         std::free(k->values);
         k->values = nullptr;
-        k->valueCapacity = 0;
+        k->value_capacity = 0;
         return;
     }
-    void* shrunk = std::realloc(k->values, k->valueBytes);
+    void* shrunk = std::realloc(k->values, k->value_bytes);
     if (shrunk) {
         k->values = static_cast<unsigned char*>(shrunk);
-        k->valueCapacity = k->valueBytes;
+        k->value_capacity = k->value_bytes;
     }
 }
 
-void Store::freeValues(Key* k) {
+void Store::FreeValues(Key* k) {
     std::free(k->values);
     k->values = nullptr;
-    k->valueBytes = k->valueCapacity = k->valueCount = 0;
-    dropIndex(k);
+    k->value_bytes = k->value_capacity = k->value_count = 0;
+    DropIndex(k);
 }
 
 // ---- Keys ------------------------------------------------------------------
 
-Key* Store::newKey(Key* parent, std::string_view name) {
+Key* Store::NewKey(Key* parent, std::string_view name) {
     void* mem = ::operator new(sizeof(Key) + name.size());
     Key* k = new (mem) Key;
     k->parent = parent;
     k->depth = parent ? static_cast<uint16_t>(parent->depth + 1) : 0;
-    k->nameLength = static_cast<uint8_t>(name.size());
+    k->name_length = static_cast<uint8_t>(name.size());
     std::memcpy(reinterpret_cast<char*>(k + 1), name.data(), name.size());
     return k;
 }
 
-void Store::freeKey(Key* k) {
-    freeValues(k);
+void Store::FreeKey(Key* k) {
+    FreeValues(k);
     k->~Key();
     ::operator delete(k);
 }
 
 namespace {
 struct ChildLess {
-    bool operator()(const Key* k, std::string_view name) const { return CompareNames(k->name(), name) < 0; }
+    bool operator()(const Key* k, std::string_view name) const { return CompareNames(k->Name(), name) < 0; }
 };
 }  // namespace
 
-Key* Store::findChild(const Key* parent, std::string_view name) const {
+Key* Store::FindChild(const Key* parent, std::string_view name) const {
     const auto& c = parent->children;
     auto it = std::lower_bound(c.begin(), c.end(), name, ChildLess());
-    if (it != c.end() && CompareNames((*it)->name(), name) == 0) return *it;
+    if (it != c.end() && CompareNames((*it)->Name(), name) == 0) return *it;
     return nullptr;
 }
 
-Key* Store::childFor(Key* parent, std::string_view name, bool* created) {
+Key* Store::ChildFor(Key* parent, std::string_view name, bool* created) {
     auto& c = parent->children;
     // Files and generators mostly list siblings in order: append fast.
-    if (c.empty() || CompareNames(c.back()->name(), name) < 0) {
-        Key* k = newKey(parent, name);
+    if (c.empty() || CompareNames(c.back()->Name(), name) < 0) {
+        Key* k = NewKey(parent, name);
         c.push_back(k);
         *created = true;
         return k;
     }
     auto it = std::lower_bound(c.begin(), c.end(), name, ChildLess());
-    if (it != c.end() && CompareNames((*it)->name(), name) == 0) {
+    if (it != c.end() && CompareNames((*it)->Name(), name) == 0) {
         *created = false;
         return *it;
     }
-    Key* k = newKey(parent, name);
+    Key* k = NewKey(parent, name);
     c.insert(it, k);
     *created = true;
     return k;
 }
 
-Key* Store::find(Key* from, const PathParts& parts) const {
+Key* Store::Find(Key* from, const PathParts& parts) const {
     Key* k = from;
     for (std::string_view p : parts) {
-        k = findChild(k, p);
+        k = FindChild(k, p);
         if (!k) return nullptr;
     }
     return k;
 }
 
-void Store::destroyTree(Key* k) {
-    for (Key* c : k->children) destroyTree(c);
+void Store::DestroyTree(Key* k) {
+    for (Key* c : k->children) DestroyTree(c);
     std::vector<Key*>().swap(k->children);
-    freeValues(k);
+    FreeValues(k);
     k->deleted = true;
     k->parent = nullptr;
-    if (k->handles == 0) freeKey(k);
+    if (k->handles == 0) FreeKey(k);
 }
 
-void Store::removeTree(Key* k) {
+void Store::RemoveTree(Key* k) {
     if (Key* p = k->parent) {
         auto& c = p->children;
-        auto it = std::lower_bound(c.begin(), c.end(), k->name(), ChildLess());
+        auto it = std::lower_bound(c.begin(), c.end(), k->Name(), ChildLess());
         if (it != c.end() && *it == k) c.erase(it);
     }
-    destroyTree(k);
+    DestroyTree(k);
 }
 
-void Store::clear() {
-    for (const HandleEntry& e : handles_) releaseKey(e.key);
+void Store::Clear() {
+    for (const HandleEntry& e : handles_) ReleaseKey(e.key);
     handles_.clear();
     for (Key* r : roots_) {
-        for (Key* c : r->children) destroyTree(c);
+        for (Key* c : r->children) DestroyTree(c);
         std::vector<Key*>().swap(r->children);
-        freeValues(r);
+        FreeValues(r);
     }
 }
 
 // ---- Handles ---------------------------------------------------------------
 
-uintptr_t Store::openHandle(Key* k) {
-    uintptr_t h = nextHandle_;
-    nextHandle_ += 4;
+uintptr_t Store::OpenHandle(Key* k) {
+    uintptr_t h = next_handle_;
+    next_handle_ += 4;
     // Never hand out a value in the range of the predefined root handles.
-    if (nextHandle_ >= 0x80000000u && nextHandle_ < 0x80000100u) nextHandle_ = 0x80000100u;
+    if (next_handle_ >= 0x80000000u && next_handle_ < 0x80000100u) next_handle_ = 0x80000100u;
     handles_.push_back({h, k});
     ++k->handles;
     return h;
@@ -341,21 +341,21 @@ auto FindHandle(Entries& entries, uintptr_t h) {
 }
 }  // namespace
 
-Key* Store::lookupHandle(uintptr_t h) const {
+Key* Store::LookupHandle(uintptr_t h) const {
     auto it = FindHandle(handles_, h);
     return it == handles_.end() ? nullptr : it->key;
 }
 
-void Store::releaseKey(Key* k) {
-    if (--k->handles == 0 && k->deleted) freeKey(k);
+void Store::ReleaseKey(Key* k) {
+    if (--k->handles == 0 && k->deleted) FreeKey(k);
 }
 
-bool Store::closeHandle(uintptr_t h) {
+bool Store::CloseHandle(uintptr_t h) {
     auto it = FindHandle(handles_, h);
     if (it == handles_.end()) return false;
     Key* k = it->key;
     handles_.erase(it);
-    releaseKey(k);
+    ReleaseKey(k);
     return true;
 }
 
@@ -376,9 +376,9 @@ const char* RootFullName(Root r) {
     return kRootNames[static_cast<int>(r)].full;
 }
 
-bool ParseRootName(std::string_view s, bool allowShort, Root* out) {
+bool ParseRootName(std::string_view s, bool allow_short, Root* out) {
     for (int i = 0; i < static_cast<int>(Root::Count); ++i) {
-        if (NamesEqual(s, kRootNames[i].full) || (allowShort && NamesEqual(s, kRootNames[i].brief))) {
+        if (NamesEqual(s, kRootNames[i].full) || (allow_short && NamesEqual(s, kRootNames[i].brief))) {
             *out = static_cast<Root>(i);
             return true;
         }
@@ -402,20 +402,20 @@ long SplitPath(std::string_view path, PathParts* parts) {
     return ERROR_SUCCESS;
 }
 
-Key* FindByFullName(Store& s, std::string_view fullName, std::string* canonical) {
-    size_t sep = fullName.find('\\');
+Key* FindByFullName(Store& s, std::string_view full_name, std::string* canonical) {
+    size_t sep = full_name.find('\\');
     Root r;
-    if (!ParseRootName(fullName.substr(0, sep), true, &r)) return nullptr;
+    if (!ParseRootName(full_name.substr(0, sep), true, &r)) return nullptr;
     PathParts parts;
-    std::string_view rest = sep == std::string_view::npos ? std::string_view() : fullName.substr(sep + 1);
+    std::string_view rest = sep == std::string_view::npos ? std::string_view() : full_name.substr(sep + 1);
     if (SplitPath(rest, &parts) != ERROR_SUCCESS) return nullptr;
-    Key* k = s.root(r);
+    Key* k = s.RootKey(r);
     std::string path = RootFullName(r);
     for (std::string_view p : parts) {
-        k = s.findChild(k, p);
+        k = s.FindChild(k, p);
         if (!k) return nullptr;
         path += '\\';
-        path += k->name();
+        path += k->Name();
     }
     if (canonical) *canonical = std::move(path);
     return k;
@@ -423,10 +423,10 @@ Key* FindByFullName(Store& s, std::string_view fullName, std::string* canonical)
 
 Store::Store() {
     handles_.reserve(4096);
-    for (int i = 0; i < static_cast<int>(Root::Count); ++i) roots_[i] = newKey(nullptr, kRootNames[i].full);
+    for (int i = 0; i < static_cast<int>(Root::Count); ++i) roots_[i] = NewKey(nullptr, kRootNames[i].full);
 }
 
-Store& Store::instance() {
+Store& Store::Instance() {
     // Never destroyed: handles may still be closed from static destructors.
     static Store* s = new Store;
     return *s;

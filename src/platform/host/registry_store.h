@@ -42,16 +42,16 @@ struct Key {
     Key* parent = nullptr;
     std::vector<Key*> children;       // sorted with CompareNames
     unsigned char* values = nullptr;  // packed records, see above
-    uint32_t valueBytes = 0;
-    uint32_t valueCapacity = 0;
-    uint32_t valueCount = 0;
+    uint32_t value_bytes = 0;
+    uint32_t value_capacity = 0;
+    uint32_t value_count = 0;
     uint32_t handles = 0;         // open handles that refer to this key
     ValueIndex* index = nullptr;  // only for keys with many values
     uint16_t depth = 0;           // 0 for a root key
-    uint8_t nameLength = 0;
+    uint8_t name_length = 0;
     bool deleted = false;
 
-    std::string_view name() const { return {reinterpret_cast<const char*>(this + 1), nameLength}; }
+    std::string_view Name() const { return {reinterpret_cast<const char*>(this + 1), name_length}; }
 };
 
 // A value record inside a key's packed block, decoded.
@@ -61,14 +61,14 @@ struct ValueRef {
     const unsigned char* data = nullptr;
     uint32_t size = 0;
     uint32_t offset = 0;  // of the record inside the block
-    uint32_t recordSize = 0;
+    uint32_t record_size = 0;
 };
 
 // Walks a key's values in insertion order.
 class ValueCursor {
 public:
     explicit ValueCursor(const Key* k) : key_(k) {}
-    bool next(ValueRef* out);
+    bool Next(ValueRef* out);
 
 private:
     const Key* key_;
@@ -80,7 +80,7 @@ enum class Root : int { ClassesRoot, CurrentUser, LocalMachine, Users, CurrentCo
 // Full name ("HKEY_LOCAL_MACHINE") and short name ("HKLM") of each root.
 const char* RootFullName(Root r);
 // Recognises a full root name, case-insensitively; short names too if asked.
-bool ParseRootName(std::string_view s, bool allowShort, Root* out);
+bool ParseRootName(std::string_view s, bool allow_short, Root* out);
 
 // The components of a key path, in a fixed array, so that looking a key up
 // allocates nothing. It keeps one component more than the deepest key can
@@ -114,41 +114,41 @@ class Store;
 // Finds a key by its full name ("HKEY_LOCAL_MACHINE\\Software\\X"; short
 // root names such as HKLM are accepted too). On success *canonical gets the
 // name spelled as stored. Call with the store locked.
-Key* FindByFullName(Store& s, std::string_view fullName, std::string* canonical);
+Key* FindByFullName(Store& s, std::string_view full_name, std::string* canonical);
 
 class Store {
 public:
-    static Store& instance();
-    std::mutex& mutex() { return mutex_; }
+    static Store& Instance();
+    std::mutex& Mutex() { return mutex_; }
 
-    Key* root(Root r) { return roots_[static_cast<int>(r)]; }
+    Key* RootKey(Root r) { return roots_[static_cast<int>(r)]; }
 
     // Keys --------------------------------------------------------------
-    Key* findChild(const Key* parent, std::string_view name) const;
+    Key* FindChild(const Key* parent, std::string_view name) const;
     // Creates the child if missing; *created tells which. The caller checks
     // name length and depth.
-    Key* childFor(Key* parent, std::string_view name, bool* created);
+    Key* ChildFor(Key* parent, std::string_view name, bool* created);
     // Follows `parts` below `from`; nullptr if a component is missing.
-    Key* find(Key* from, const PathParts& parts) const;
+    Key* Find(Key* from, const PathParts& parts) const;
     // Removes `k` and everything below it. Keys still referred to by a
     // handle stay allocated, marked deleted, until their last handle closes.
-    void removeTree(Key* k);
+    void RemoveTree(Key* k);
     // Empties every root and closes every handle.
-    void clear();
+    void Clear();
 
     // Values ------------------------------------------------------------
-    bool findValue(Key* k, std::string_view name, ValueRef* out);
+    bool FindValue(Key* k, std::string_view name, ValueRef* out);
     // Adds or replaces; false when the block would exceed 4 GiB.
-    bool setValue(Key* k, std::string_view name, uint32_t type, const void* data, uint32_t size);
-    bool deleteValue(Key* k, std::string_view name);
+    bool SetValue(Key* k, std::string_view name, uint32_t type, const void* data, uint32_t size);
+    bool DeleteValue(Key* k, std::string_view name);
     // Gives back the spare room of a key's value block (after a bulk load).
-    void compactValues(Key* k);
+    void CompactValues(Key* k);
 
     // Handles -----------------------------------------------------------
-    uintptr_t openHandle(Key* k);
-    Key* lookupHandle(uintptr_t h) const;
-    bool closeHandle(uintptr_t h);
-    size_t handleCount() const { return handles_.size(); }
+    uintptr_t OpenHandle(Key* k);
+    Key* LookupHandle(uintptr_t h) const;
+    bool CloseHandle(uintptr_t h);
+    size_t HandleCount() const { return handles_.size(); }
     // Open handles, ordered by value (values only grow, so opening appends).
     struct HandleEntry {
         uintptr_t handle;
@@ -158,18 +158,18 @@ public:
 private:
     Store();
     ~Store() = delete;  // lives for the whole process
-    static Key* newKey(Key* parent, std::string_view name);
-    void freeKey(Key* k);
-    void destroyTree(Key* k);
-    void freeValues(Key* k);
-    void releaseKey(Key* k);
-    void dropIndex(Key* k);
-    ValueIndex* indexFor(Key* k);
+    static Key* NewKey(Key* parent, std::string_view name);
+    void FreeKey(Key* k);
+    void DestroyTree(Key* k);
+    void FreeValues(Key* k);
+    void ReleaseKey(Key* k);
+    void DropIndex(Key* k);
+    ValueIndex* IndexFor(Key* k);
 
     std::mutex mutex_;
     Key* roots_[static_cast<int>(Root::Count)];
     std::vector<HandleEntry> handles_;  // room reserved up front: opening allocates nothing
-    uintptr_t nextHandle_ = 0x100;
+    uintptr_t next_handle_ = 0x100;
 };
 
 }  // namespace hostwin::reg
