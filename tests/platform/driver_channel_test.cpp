@@ -46,7 +46,7 @@ TEST_F(DriverChannelTest, EveryOpenerConnectsWithItsPlatformNumber) {
         OsClass = c.os_class;
         if (c.dos_name) card.LinkDosName(c.dos_name);
         if (c.nt_device) card.AddNtDevice(c.nt_device);
-        ASSERT_EQ(OpenDriverChannel("KES"), 0) << c.what;
+        ASSERT_EQ(OpenDriverChannel("KES"), ChannelOk) << c.what;
         EXPECT_EQ(DriverChannel.PlatformNumber, c.platform) << c.what;
         EXPECT_EQ(DriverChannel.NameDefined, c.name_defined) << c.what;
         const cardsim::CardState open = card.State();
@@ -68,7 +68,7 @@ TEST_F(DriverChannelTest, Windows2000AndXpOpenTheAdaptersInstanceId) {
     for (uint32_t os_class : {uint32_t{OsWin2000}, uint32_t{OsWinXP}}) {
         card.Reset();
         PresentCard(os_class);
-        ASSERT_EQ(OpenDriverChannel("KES"), 0) << os_class;
+        ASSERT_EQ(OpenDriverChannel("KES"), ChannelOk) << os_class;
         EXPECT_EQ(DriverChannel.PlatformNumber, 48u);
         EXPECT_STREQ(ChannelDeviceName, kInstanceId.c_str());
         EXPECT_EQ(std::string(ChannelDevicePath), "\\\\.\\" + kInstanceId);
@@ -84,7 +84,7 @@ TEST_F(DriverChannelTest, AnEmptyOrOverlongInstanceIdMeansNoDevice) {
     // is read, which names no device.
     for (const std::string& id : {std::string(), std::string(300, 'I'), std::string(255, 'I')}) {
         InstallAdapter(OsWinXP, id);
-        EXPECT_EQ(OpenDriverChannel("KES"), 66) << id.size();
+        EXPECT_EQ(OpenDriverChannel("KES"), ChannelNone) << id.size();
         CloseDriverChannel();
     }
     EXPECT_EQ(card.State().device_calls, 0u);
@@ -95,7 +95,7 @@ TEST_F(DriverChannelTest, NoOpenerForTheClassMeansNoDeviceCall) {
     card.LinkDosName("SUKES48.VXD");
     for (uint32_t os_class : {0u, 16u, 64u}) {
         OsClass = os_class;
-        EXPECT_EQ(OpenDriverChannel("KES"), 66) << os_class;
+        EXPECT_EQ(OpenDriverChannel("KES"), ChannelNone) << os_class;
         CloseDriverChannel();
     }
     EXPECT_EQ(card.State().device_calls, 0u);
@@ -107,7 +107,7 @@ TEST_F(DriverChannelTest, VxdWhoseProbeFailsIsJudgedByTheConnectBlock) {
     faults.fail_call_number = 1;
     card.SetFaults(faults);
     // The connect block never held an answer: connection id 0, no channel.
-    EXPECT_EQ(OpenDriverChannel("KES"), 66);
+    EXPECT_EQ(OpenDriverChannel("KES"), ChannelNone);
     EXPECT_EQ(DriverChannel.PlatformNumber, 0u);
     CloseDriverChannel();
 
@@ -116,7 +116,7 @@ TEST_F(DriverChannelTest, VxdWhoseProbeFailsIsJudgedByTheConnectBlock) {
     // its range answer says so.
     card.Reset();
     PresentCard(OsWin95);
-    ASSERT_EQ(OpenDriverChannel("KES"), 0);
+    ASSERT_EQ(OpenDriverChannel("KES"), ChannelOk);
     CloseDriverChannel();
     faults.fail_call_number = card.State().device_calls + 1;
     card.SetFaults(faults);
@@ -131,7 +131,7 @@ TEST_F(DriverChannelTest, Nt4SkipsANameWithoutDeviceAndDefinesTheNext) {
     ASSERT_TRUE(DefineDosDeviceA(DDD_RAW_TARGET_PATH, "SLKES521", "\\Device\\SnkesNoSuchDevice"));
     card.AddNtDevice("SLKES522");
     OsClass = OsNT4;
-    EXPECT_EQ(OpenDriverChannel("KES"), 0);
+    EXPECT_EQ(OpenDriverChannel("KES"), ChannelOk);
     EXPECT_STREQ(ChannelDeviceName, "SLKES522");
     EXPECT_EQ(DriverChannel.NameDefined, 1u);
     EXPECT_STREQ(ChannelDosTarget, "\\Device\\SLKES522");
@@ -144,7 +144,7 @@ TEST_F(DriverChannelTest, Nt4SkipsANameWithoutDeviceAndDefinesTheNext) {
 
 TEST_F(DriverChannelTest, Nt4WithoutAnyAnsweringDeviceLeavesNoDefinition) {
     OsClass = OsNT4;
-    EXPECT_EQ(OpenDriverChannel("KES"), 66);
+    EXPECT_EQ(OpenDriverChannel("KES"), ChannelNone);
     CloseDriverChannel();  // the fixture checks that SLKES521..9 are all undefined
 }
 
@@ -154,7 +154,7 @@ TEST_F(DriverChannelTest, Nt4StopsWhenTheNameQueryFailsForAnotherReason) {
     card.AddNtDevice("SLKES522");
     hostwin::SetDosDeviceQueryError("SLKES521", ERROR_ACCESS_DENIED);
     OsClass = OsNT4;
-    EXPECT_EQ(OpenDriverChannel("KES"), 66);
+    EXPECT_EQ(OpenDriverChannel("KES"), ChannelNone);
     EXPECT_EQ(card.State().device_calls, 0u) << "digits 2 to 9 are not tried";
     CloseDriverChannel();
 }
@@ -163,7 +163,7 @@ TEST_F(DriverChannelTest, Nt4StopsWhenItCannotDefineTheName) {
     card.AddNtDevice("SLKES521");
     hostwin::SetDefineDosDeviceFails(true);
     OsClass = OsNT4;
-    EXPECT_EQ(OpenDriverChannel("KES"), 66);
+    EXPECT_EQ(OpenDriverChannel("KES"), ChannelNone);
     hostwin::SetDefineDosDeviceFails(false);
     CloseDriverChannel();
     EXPECT_EQ(card.State().device_calls, 0u);
@@ -176,7 +176,7 @@ TEST_F(DriverChannelTest, BusyTenTimesGivesUpAfterTenPauses) {
     faults.busy_answers = 10;
     card.SetFaults(faults);
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(OpenDriverChannel("KES"), 68);
+    EXPECT_EQ(OpenDriverChannel("KES"), ChannelBusy);
     const auto elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(DriverChannel.PlatformNumber, 0u);
     EXPECT_EQ(DriverChannel.Device, INVALID_HANDLE_VALUE);
@@ -198,7 +198,7 @@ TEST_F(DriverChannelTest, BusyNineTimesConnectsAtTheTenthAttempt) {
     cardsim::Faults faults = {};
     faults.busy_answers = 9;
     card.SetFaults(faults);
-    EXPECT_EQ(OpenDriverChannel("KES"), 0);
+    EXPECT_EQ(OpenDriverChannel("KES"), ChannelOk);
     EXPECT_EQ(card.State().connects, 10u);
 #ifndef _WIN32
     EXPECT_EQ(hostwin::SleepCalls().size(), 9u);
@@ -288,10 +288,10 @@ TEST_F(DriverChannelTest, RangeAnswersThatAreShortRefusedOrFailed) {
 
 TEST_F(DriverChannelTest, GetRecordCopiesNoMoreThanBothSidesHold) {
     PresentCard(OsWinXP);
-    ASSERT_EQ(OpenDriverChannel("KES"), 0);
+    ASSERT_EQ(OpenDriverChannel("KES"), ChannelOk);
     // Room for three words; the identity answer has five.
     uint16_t small[6] = {3, 0x0826, 0xAAAA, 0xAAAA, 0xBBBB, 0xBBBB};
-    EXPECT_EQ(GetRecord(small), 0);
+    EXPECT_EQ(GetRecord(small), ChannelOk);
     EXPECT_EQ(small[0], 5) << "the length word is the driver's";
     EXPECT_EQ(small[1], 0x0826);
     EXPECT_EQ(small[2], 0);
@@ -306,7 +306,7 @@ TEST_F(DriverChannelTest, GetRecordCopiesNoMoreThanBothSidesHold) {
     std::vector<uint16_t> full(kMaxRecordWords + 1 + 8, 0xCCCC);
     full[0] = kMaxRecordWords;
     full[1] = 0x0826;
-    EXPECT_EQ(GetRecord(full.data()), 0);
+    EXPECT_EQ(GetRecord(full.data()), ChannelOk);
     EXPECT_EQ(full[0], 0xFFFF);
     for (size_t i = kMaxRecordWords + 1; i < full.size(); ++i) EXPECT_EQ(full[i], 0xCCCC) << i;
 
@@ -316,7 +316,7 @@ TEST_F(DriverChannelTest, GetRecordCopiesNoMoreThanBothSidesHold) {
     std::vector<uint16_t> huge(0xFFFF + 1, 0xCCCC);
     huge[0] = 0xFFFF;
     huge[1] = 0x0826;
-    EXPECT_EQ(GetRecord(huge.data()), 0);
+    EXPECT_EQ(GetRecord(huge.data()), ChannelOk);
     EXPECT_EQ(huge[0], 0xFFFF);
     EXPECT_EQ(huge[kMaxRecordWords], cardsim::kLongFillWord) << "the last word the block carries";
     for (size_t i = kMaxRecordWords + 1; i < huge.size(); ++i) ASSERT_EQ(huge[i], 0xCCCC) << i;
@@ -335,7 +335,7 @@ TEST_F(DriverChannelTest, GetRecordCopiesNoMoreThanBothSidesHold) {
 
 TEST_F(DriverChannelTest, DisconnectRequestBytes) {
     PresentCard(OsWinXP);
-    ASSERT_EQ(OpenDriverChannel("KES"), 0);
+    ASSERT_EQ(OpenDriverChannel("KES"), ChannelOk);
     const uint32_t id = card.State().connection_id;
     CloseDriverChannel();
     const cardsim::CardState state = card.State();
@@ -367,7 +367,7 @@ TEST_F(DriverChannelTest, ClosingAClosedChannelSendsNothing) {
     // A get on the closed channel reaches the device call with the invalid
     // handle, which fails.
     uint16_t record[3] = {2, 0x0826, 0};
-    EXPECT_EQ(GetRecord(record), 66);
+    EXPECT_EQ(GetRecord(record), ChannelNone);
 }
 
 // A hostile or broken driver may answer any status word. The host runs every
